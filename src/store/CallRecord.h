@@ -1,0 +1,80 @@
+#pragma once
+
+// The call record: one call, note or message. The same 1076-byte image is the in-memory form and a
+// record of a month log (CallLogBK.dat) in the PC backup.
+
+#include "store/LittleEndian.h"
+#include "store/Utf16Field.h"
+
+#include <cstddef>
+
+namespace tessa {
+
+enum CallType : uint32_t {
+    CallIncoming = 2,
+    CallMissed = 3,
+    CallOutgoing = 4,
+    CallNote = 5,
+    CallNote2 = 6,
+    CallTriggered = 7,
+    CallAnswering = 8,
+};
+
+// Types 5, 6 and 7 are recordings that are not calls: they carry no number or name worth showing.
+inline bool isNoteType(uint32_t callType) { return callType >= CallNote && callType <= CallTriggered; }
+
+// Layout of a Windows SYSTEMTIME; day of week and milliseconds stay 0.
+struct RecordTime {
+    LeU16 year;
+    LeU16 month;
+    LeU16 dayOfWeek;
+    LeU16 day;
+    LeU16 hour;
+    LeU16 minute;
+    LeU16 second;
+    LeU16 milliseconds;
+};
+static_assert(sizeof(RecordTime) == 16);
+
+struct CallRecord {
+    LeU32 index;             // position in the file the record came from
+    uint8_t cardBytes[128];  // the card record as read (see the decoders)
+    LeU32 valid;             // 1 while the record exists
+    LeU32 callType;          // CallType
+    LeU32 auxFlag;           // card byte 2, carried
+    LeU32 marked;            // 1 = marked by the user
+    RecordTime time;
+    Utf16Field<64> number;
+    Utf16Field<64> name;
+    LeU32 callDuration;      // seconds
+    LeU32 recordingDuration; // seconds
+    Utf16Field<64> shortPath; // "X:\" and the card path
+    Utf16Field<260> fullPath; // card path, or the backed-up copy's path in a month log
+
+    static constexpr size_t kSize = 1076;
+    // Card byte 0 (valid) and byte 3 (marked) of a card record lie at these offsets of the image.
+    static constexpr size_t kValidByte = 4;
+    static constexpr size_t kMarkedByte = 7;
+
+    uint8_t* bytes() { return reinterpret_cast<uint8_t*>(this); }
+    const uint8_t* bytes() const { return reinterpret_cast<const uint8_t*>(this); }
+    bool validByte() const { return cardBytes[kValidByte - 4] == 1; }
+};
+
+static_assert(sizeof(CallRecord) == CallRecord::kSize);
+static_assert(alignof(CallRecord) == 1);
+static_assert(offsetof(CallRecord, index) == 0);
+static_assert(offsetof(CallRecord, cardBytes) == 4);
+static_assert(offsetof(CallRecord, valid) == 132);
+static_assert(offsetof(CallRecord, callType) == 136);
+static_assert(offsetof(CallRecord, auxFlag) == 140);
+static_assert(offsetof(CallRecord, marked) == 144);
+static_assert(offsetof(CallRecord, time) == 148);
+static_assert(offsetof(CallRecord, number) == 164);
+static_assert(offsetof(CallRecord, name) == 292);
+static_assert(offsetof(CallRecord, callDuration) == 420);
+static_assert(offsetof(CallRecord, recordingDuration) == 424);
+static_assert(offsetof(CallRecord, shortPath) == 428);
+static_assert(offsetof(CallRecord, fullPath) == 556);
+
+} // namespace tessa

@@ -1,0 +1,47 @@
+#pragma once
+
+// Decoding card records of CallLog.dat into call records, and encoding card records from recording names
+// when a card's call log is rebuilt.
+
+#include "store/CallRecord.h"
+#include "store/CardRecord.h"
+
+#include <QString>
+
+#include <array>
+#include <optional>
+
+namespace tessa {
+
+class ContactList;
+
+// Digit codes of the 128-byte record's number: 0-9, 10 '*', 11 '#', 12-15 'A'-'D'.
+QChar digitCodeToChar(uint8_t code);
+// Code for a character; lower-case a-d are accepted, anything unlisted is written as 10 ('*').
+uint8_t charToDigitCode(QChar ch);
+
+// Decodes one card record (128 bytes for model codes other than 1, 256 for model code 1) into a call
+// record that the caller has zero-filled and given its index. False when card byte 0 is not 1.
+// contacts may be null (no name resolution).
+bool decodeCardRecord(const uint8_t* card, CallRecord& record, char driveLetter, int modelCode,
+                      const ContactList* contacts);
+
+// Replaces the record's date and time fields with the recording stamp in its card path, where the
+// stamp's value differs and is not 0. recordSize is 128 or 256.
+void correctDateFromPath(CallRecord& record, size_t recordSize);
+
+// Fills an empty name from the contact list. stripTrailingKey removes one trailing '*' or '#' of the
+// number first (128-byte records).
+void resolveName(CallRecord& record, const ContactList* contacts, bool stripTrailingKey);
+
+// The card record for a recording name, as the rebuild writes it; nullopt when the name breaks the
+// recording-name grammar. durationSeconds goes into both duration fields. The bytes beyond the record
+// size of the model are zero.
+std::optional<std::array<uint8_t, 256>> buildCardRecord(char driveLetter, const QString& recordingName,
+                                                        int modelCode, uint32_t durationSeconds);
+
+// Builds the card record for a recording of the card on driveLetter (its duration measured from the file)
+// and appends it to the card's CallLog.dat. False when the name is rejected or the log cannot be opened.
+bool encodeCardRecord(char driveLetter, const QString& recordingName, int modelCode);
+
+} // namespace tessa

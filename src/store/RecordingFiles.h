@@ -1,0 +1,52 @@
+#pragma once
+
+// Recordings on the card: month folders, recording files, the recording-name grammars and the two ways
+// of measuring a recording's length.
+
+#include "store/CallRecord.h"
+
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace tessa {
+
+class ContactList;
+class RecordCollection;
+
+struct RecordingName {
+    uint16_t year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    uint32_t callType = 0;
+    QString number;
+};
+
+// Call type of a type tag ("I", "O", "NOTE", "TRIG", "N"), or 0 for anything else.
+uint32_t callTypeOfTag(const QString& tag);
+
+// The rebuild's grammar: stamp, "-", tag, "-", number, ".", extension.
+std::optional<RecordingName> parseRecordingName(const QString& name);
+// The import's grammar, which also accepts a name without a number part ("stamp-TAG.wav").
+std::optional<RecordingName> parseImportName(const QString& name);
+
+// A month folder name: exactly six characters YYYYMM, year 2000-2999, month 1-12. Returns YYYYMM or 0.
+uint32_t monthFolderValue(const QString& folderName);
+// Month folders of the card on driveLetter, in enumeration order; stops early when quit is set.
+std::vector<uint32_t> listCardMonthFolders(char driveLetter, int modelCode, const std::atomic<bool>* quit);
+// Program-path pattern of the files of one month folder ("E:\201801\*.*" or "E:\RECORD\201801\*.*").
+QString monthFolderPath(char driveLetter, int modelCode, uint32_t month);
+// A recording file name contains ".wav" or ".xtr" anywhere.
+bool isRecordingFileName(const QString& name);
+
+// Seconds stored in a record's duration fields (rebuild and import).
+uint32_t storedDuration(const QString& programPath);
+// Seconds shown in the record list.
+uint32_t displayLength(const QString& programPath);
+
+// Builds an import record from a picked recording (native or program path); nullopt when the name is
+// rejected. Names are resolved as for 256-byte records.
+std::optional<CallRecord> buildRecordFromFile(const QString& path, const ContactList* contacts);
+
+} // namespace tessa

@@ -36,6 +36,7 @@ struct DiskSpace {
 
 class VolumeTable {
 public:
+    VolumeTable();
     virtual ~VolumeTable() = default;
     // Re-reads the mounted file systems and returns the table, ordered by letter.
     virtual std::vector<Volume> refresh() = 0;
@@ -53,13 +54,17 @@ protected:
 
 private:
     struct Shared;
-    std::shared_ptr<Shared> shared_ = std::make_shared<Shared>();
+    std::shared_ptr<Shared> shared_;
 };
 
 // Volumes read from /proc/self/mountinfo and /sys/dev/block, or from TESSA_DRIVES when it is set.
 class SystemVolumeTable : public VolumeTable {
 public:
     SystemVolumeTable();
+    // Reads another mountinfo file and sysfs block folder (the equivalents of /proc/self/mountinfo and
+    // /sys/dev/block), so that tests can describe the machine.
+    SystemVolumeTable(const QString& mountInfoFile, const QString& sysDevBlockFolder);
+    ~SystemVolumeTable() override;
     std::vector<Volume> refresh() override;
 
 private:

@@ -1,0 +1,127 @@
+#include "cli/Cli.h"
+#include "cli/Json.h"
+#include "platform/NativePath.h"
+#include "store/CallLogFile.h"
+#include "store/CardRecord.h"
+#include "store/Remark.h"
+
+#include <QFileInfo>
+
+namespace tessa::cli {
+namespace {
+
+QString timeText(const RecordTime& t) {
+    return QStringLiteral("%1-%2-%3 %4:%5:%6")
+        .arg(t.year.get(), 4, 10, QLatin1Char('0'))
+        .arg(t.month.get(), 2, 10, QLatin1Char('0'))
+        .arg(t.day.get(), 2, 10, QLatin1Char('0'))
+        .arg(t.hour.get(), 2, 10, QLatin1Char('0'))
+        .arg(t.minute.get(), 2, 10, QLatin1Char('0'))
+        .arg(t.second.get(), 2, 10, QLatin1Char('0'));
+}
+
+void printJson(QTextStream& out, const CallRecord& r, int modelCode, bool first) {
+    out << (first ? "\n" : ",\n");
+    JsonObjectWriter(out)
+        .field("index", qint64(r.index.get()))
+        .field("valid", qint64(r.valid.get()))
+        .field("callType", qint64(r.callType.get()))
+        .field("auxFlag", qint64(r.auxFlag.get()))
+        .field("marked", qint64(r.marked.get()))
+        .field("time", timeText(r.time))
+        .field("number", r.number.text())
+        .field("name", r.name.text())
+        .field("callDuration", qint64(r.callDuration.get()))
+        .field("recordingDuration", qint64(r.recordingDuration.get()))
+        .field("shortPath", r.shortPath.text())
+        .field("fullPath", r.fullPath.text())
+        .field("remark", modelCode == ModelVX5 ? cardRemark(r) : QString());
+}
+
+void printText(QTextStream& out, const CallRecord& r, int modelCode) {
+    out << qSetFieldWidth(6) << r.index.get() << qSetFieldWidth(0) << "  type " << r.callType.get()
+        << (r.marked.get() == 1 ? " marked " : "        ") << timeText(r.time) << "  " << r.number.text();
+    if (!r.name.empty())
+        out << " (" << r.name.text() << ")";
+    out << "  " << r.callDuration.get() << "s/" << r.recordingDuration.get() << "s  " << r.fullPath.text();
+    if (modelCode == ModelVX5) {
+        const QString remark = cardRemark(r);
+        if (!remark.isEmpty())
+            out << "  [" << remark << "]";
+    }
+    out << "\n";
+}
+
+} // namespace
+
+int runLog(const QStringList& arguments, Io io) {
+    Args args;
+    QString error;
+    if (!args.parse(arguments, {QStringLiteral("model"), QStringLiteral("drive")}, {QStringLiteral("json")}, &error))
+        return usageError(io, error);
+    if (args.positional().size() != 1)
+        return usageError(io, QStringLiteral("log needs exactly one FILE"));
+    const QString file = args.positional().first();
+
+    const QString modelText = args.value(QStringLiteral("model"), QStringLiteral("0"));
+    if (modelText != QLatin1String("0") && modelText != QLatin1String("1"))
+        return usageError(io, QStringLiteral("--model must be 0 or 1"));
+    const int model = modelText.toInt();
+
+    char drive = 0;
+    if (args.has(QStringLiteral("drive"))) {
+        const QString letter = args.value(QStringLiteral("drive")).toUpper();
+        if (letter.size() != 1 || letter[0] < QLatin1Char('A') || letter[0] > QLatin1Char('Z'))
+            return usageError(io, QStringLiteral("--drive must be one letter"));
+        drive = char(letter[0].unicode());
+    } else if (platform::hasDrivePrefix(file)) {
+        drive = char(file[0].toUpper().unicode());
+    } else {
+        drive = platform::driveLetterOfNative(QFileInfo(file).absoluteFilePath());
+        if (drive == 0)
+            drive = 'E';
+    }
+
+    const QString native = platform::nativePath(file);
+    if (native.isEmpty() || !QFileInfo(native).isFile())
+        return inputError(io, QStringLiteral("cannot open %1: no such file").arg(file));
+
+    const bool json = args.has(QStringLiteral("json"));
+    const bool monthLog = isMonthLogName(file);
+    // Remarks exist only on VX5 cards; a month log tells its model by the backup folder it lies in.
+    const int remarkModel =
+        monthLog ? (model == ModelVX5 || file.contains(backupModelFolder(ModelVX5)) ? ModelVX5 : ModelVX7) : model;
+    if (json)
+        io.out << "[";
+    bool first = true;
+    uint32_t kept = 0;
+    LogReadHandlers handlers;
+    handlers.record = [&](uint32_t, uint32_t, CallRecord* record) {
+        if (!record)
+            return;
+        ++kept;
+        if (json)
+            printJson(io.out, *record, remarkModel, first);
+        else
+            printText(io.out, *record, remarkModel);
+        first = false;
+    };
+    const LogReadStatus status = monthLog ? readMonthLog(file, nullptr, handlers)
+                                          : readCardLog(file, drive, model, nullptr, nullptr, handlers);
+    if (status == LogReadStatus::Unreadable) {
+        if (json)
+            io.out << "]\n";
+        return inputError(io, QStringLiteral("cannot read %1").arg(file));
+    }
+    if (json)
+        io.out << (first ? "]\n" : "\n]\n");
+    if (status == LogReadStatus::Empty)
+        io.err << "tessa-cli: " << file << " holds no whole record\n";
+    else if (status == LogReadStatus::NoLiveRecord)
+        io.err << "tessa-cli: every record of " << file << " is deleted\n";
+    else if (!json)
+        io.err << kept << " record(s)\n";
+    return ExitOk;
+}
+
+} // namespace tessa::cli

@@ -1,0 +1,55 @@
+#include "audio/ContainerHeader.h"
+#include "cli/Cli.h"
+#include "cli/Json.h"
+#include "platform/NativePath.h"
+#include "store/RecordingFiles.h"
+
+#include <QFile>
+
+namespace tessa::cli {
+
+int runRecording(const QStringList& arguments, Io io) {
+    Args args;
+    QString error;
+    if (!args.parse(arguments, {}, {QStringLiteral("json")}, &error))
+        return usageError(io, error);
+    if (args.positional().size() != 1)
+        return usageError(io, QStringLiteral("recording needs exactly one FILE"));
+    const QString path = args.positional().first();
+    const QString native = platform::nativePath(path);
+    QFile file(native);
+    if (native.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return inputError(io, QStringLiteral("cannot open %1").arg(path));
+
+    const bool container = isContainerPath(path);
+    uint32_t dataOffset = 60;
+    uint32_t formatCode = FormatImaAdpcm; // a plain WAV recording is IMA ADPCM from byte 60
+    if (container) {
+        ContainerHeader header{};
+        if (file.read(reinterpret_cast<char*>(&header), sizeof header) != qint64(sizeof header))
+            return inputError(io, QStringLiteral("%1 is too short for a container header").arg(path));
+        dataOffset = header.dataOffset;
+        formatCode = header.formatCode;
+    }
+    const uint32_t stored = storedDuration(path);
+    const uint32_t shown = displayLength(path);
+
+    if (args.has(QStringLiteral("json"))) {
+        JsonObjectWriter(io.out)
+            .field("kind", container ? QStringLiteral("container") : QStringLiteral("wav"))
+            .field("dataOffset", qint64(dataOffset))
+            .field("formatCode", qint64(formatCode))
+            .field("storedDuration", qint64(stored))
+            .field("displayLength", qint64(shown));
+        io.out << "\n";
+    } else {
+        io.out << "kind:            " << (container ? "container" : "wav") << "\n"
+               << "data offset:     " << dataOffset << "\n"
+               << "format code:     " << formatCode << "\n"
+               << "stored duration: " << stored << " s\n"
+               << "display length:  " << shown << " s\n";
+    }
+    return ExitOk;
+}
+
+} // namespace tessa::cli

@@ -1,0 +1,15 @@
+#include "cli/Cli.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const int code = tessa::cli::run(app.arguments().mid(1), {out, err});
+    out.flush();
+    err.flush();
+    return code;
+}

@@ -1,0 +1,257 @@
+#include "store/CardRecordCodec.h"
+
+#include "phonebook/ContactList.h"
+#include "platform/CodePage.h"
+#include "platform/NativePath.h"
+#include "store/RecordingFiles.h"
+
+#include <QFile>
+
+#include <cstring>
+
+namespace tessa {
+namespace {
+
+constexpr char16_t kDigitChars[16] = {u'0', u'1', u'2', u'3', u'4', u'5', u'6', u'7',
+                                      u'8', u'9', u'*', u'#', u'A', u'B', u'C', u'D'};
+
+// Bytes taken as characters, each widened to one UTF-16 unit.
+QString widenBytes(const uint8_t* bytes, size_t count) {
+    QString s(qsizetype(count), Qt::Uninitialized);
+    for (size_t i = 0; i < count; ++i)
+        s[qsizetype(i)] = QChar(bytes[i]);
+    return s;
+}
+
+// "X:\" and the card path, as the record's path fields hold it.
+QString cardPathWithDrive(char driveLetter, const QString& cardPath) {
+    return QChar(uint8_t(driveLetter)) + QStringLiteral(":\\") + cardPath;
+}
+
+void setPathFields(CallRecord& record, char driveLetter, const QString& cardPath) {
+    const QString path = cardPathWithDrive(driveLetter, cardPath);
+    record.shortPath.setText(path);
+    record.fullPath.setText(path);
+}
+
+void setTime(CallRecord& record, unsigned year, unsigned month, unsigned day, unsigned hour, unsigned minute) {
+    record.time.year = uint16_t(year);
+    record.time.month = uint16_t(month);
+    record.time.day = uint16_t(day);
+    record.time.hour = uint16_t(hour);
+    record.time.minute = uint16_t(minute);
+    record.time.second = 0;
+}
+
+// A group of the stamp read as decimal digits without checking that they are digits, in 16-bit
+// arithmetic; characters past the end of the text read as code 0, as the zero-filled field does.
+uint16_t stampGroup(const QString& text, qsizetype start, int width) {
+    uint16_t value = 0;
+    for (int i = 0; i < width; ++i) {
+        const qsizetype at = start + i;
+        const uint16_t code = at < text.size() ? text[at].unicode() : 0;
+        value = uint16_t(value * 10 + uint16_t(code - 48));
+    }
+    return value;
+}
+
+void replaceIfSet(LeU16& field, uint16_t value) {
+    if (value != 0 && value != field.get())
+        field = value;
+}
+
+bool decode128(const uint8_t* card, CallRecord& record, char driveLetter, const ContactList* contacts) {
+    CardRecord128 r;
+    std::memcpy(&r, card, sizeof r);
+    std::memcpy(record.cardBytes, card, CardRecord128::kSize);
+    record.valid = r.valid != 0 ? 1 : 0;
+    record.callType = r.callType;
+    record.auxFlag = r.auxFlag;
+    record.marked = r.marked;
+    setTime(record, r.year + 2000u, r.month, r.day, r.hour, r.minute);
+
+    const size_t numberLength = std::min<size_t>(r.numberLength, sizeof r.number);
+    QString number;
+    if (isNoteType(r.callType)) {
+        number = widenBytes(r.number, numberLength);
+    } else {
+        number.resize(qsizetype(numberLength));
+        for (size_t i = 0; i < numberLength; ++i)
+            number[qsizetype(i)] = digitCodeToChar(r.number[i]);
+    }
+    record.number.setText(number);
+    record.name.setText(widenBytes(r.name, std::min<size_t>(r.nameLength, sizeof r.name)));
+
+    record.callDuration = r.callDuration.total();
+    record.recordingDuration = r.recordingDuration.total();
+    setPathFields(record, driveLetter,
+                  platform::systemCodePage().decode(reinterpret_cast<const char*>(r.cardPath), sizeof r.cardPath));
+    correctDateFromPath(record, CardRecord128::kSize);
+    resolveName(record, contacts, true);
+    return true;
+}
+
+bool decode256(const uint8_t* card, CallRecord& record, char driveLetter, const ContactList* contacts) {
+    CardRecord256 r;
+    std::memcpy(&r, card, sizeof r);
+    std::memset(record.cardBytes, 0, sizeof record.cardBytes);
+    std::memcpy(record.cardBytes, card, 5); // bytes 0-3 and the carried byte 4
+    if (r.remark[0] != 0) {
+        std::memcpy(record.cardBytes + 5, "RM:", 3);
+        std::memcpy(record.cardBytes + 8, r.remark, sizeof r.remark);
+    }
+    record.valid = r.valid != 0 ? 1 : 0;
+    record.callType = r.callType;
+    record.auxFlag = r.auxFlag;
+    record.marked = r.marked;
+    setTime(record, r.year + 2000u, r.month, r.day, r.hour, r.minute);
+    record.number.setText(widenBytes(r.number, std::min<size_t>(r.numberLength, sizeof r.number)));
+    record.callDuration = r.callDuration.total();
+    record.recordingDuration = r.recordingDuration.total();
+    setPathFields(record, driveLetter,
+                  platform::systemCodePage().decode(reinterpret_cast<const char*>(r.cardPath), sizeof r.cardPath));
+    correctDateFromPath(record, CardRecord256::kSize);
+    resolveName(record, contacts, false);
+    return true;
+}
+
+template <typename Record>
+void putTime(Record& r, const RecordingName& n) {
+    r.year = uint8_t(n.year - 2000);
+    r.month = uint8_t(n.month);
+    r.day = uint8_t(n.day);
+    r.hour = uint8_t(n.hour);
+    r.minute = uint8_t(n.minute);
+}
+
+} // namespace
+
+QChar digitCodeToChar(uint8_t code) { return QChar(code < 16 ? kDigitChars[code] : u'*'); }
+
+uint8_t charToDigitCode(QChar ch) {
+    const char16_t c = ch.unicode();
+    if (c >= u'0' && c <= u'9')
+        return uint8_t(c - u'0');
+    if (c == u'#')
+        return 11;
+    if (c >= u'A' && c <= u'D')
+        return uint8_t(12 + (c - u'A'));
+    if (c >= u'a' && c <= u'd')
+        return uint8_t(12 + (c - u'a'));
+    return 10;
+}
+
+bool decodeCardRecord(const uint8_t* card, CallRecord& record, char driveLetter, int modelCode,
+                      const ContactList* contacts) {
+    if (!card || card[0] != 1)
+        return false;
+    return modelCode == ModelVX5 ? decode256(card, record, driveLetter, contacts)
+                                 : decode128(card, record, driveLetter, contacts);
+}
+
+void correctDateFromPath(CallRecord& record, size_t recordSize) {
+    const bool wide = recordSize == CardRecord256::kSize;
+    const QString shortText = record.shortPath.text();
+    if (shortText.size() <= (wide ? 28 : 24))
+        return;
+    const QString cardPath = record.fullPath.text().mid(3); // after "X:\"
+    qsizetype s = wide ? 14 : 7;
+    if (!wide && cardPath.size() > 9 && cardPath[6] == QLatin1Char('/') && cardPath[9] == QLatin1Char('/'))
+        s = 10;
+    replaceIfSet(record.time.year, stampGroup(cardPath, s, 4));
+    replaceIfSet(record.time.month, stampGroup(cardPath, s + 4, 2));
+    replaceIfSet(record.time.day, stampGroup(cardPath, s + 6, 2));
+    replaceIfSet(record.time.hour, stampGroup(cardPath, s + 8, 2));
+    replaceIfSet(record.time.minute, stampGroup(cardPath, s + 10, 2));
+    replaceIfSet(record.time.second, stampGroup(cardPath, s + 12, 2));
+}
+
+void resolveName(CallRecord& record, const ContactList* contacts, bool stripTrailingKey) {
+    if (!contacts || !record.name.empty() || record.number.empty())
+        return;
+    QString work = record.number.text();
+    if (stripTrailingKey && (work.endsWith(QLatin1Char('*')) || work.endsWith(QLatin1Char('#'))))
+        work.chop(1);
+    const QString name = contacts->resolve(work);
+    if (!name.isEmpty())
+        record.name.setText(name);
+}
+
+std::optional<std::array<uint8_t, 256>> buildCardRecord(char driveLetter, const QString& recordingName,
+                                                        int modelCode, uint32_t durationSeconds) {
+    Q_UNUSED(driveLetter);
+    const auto parsed = parseRecordingName(recordingName);
+    if (!parsed)
+        return std::nullopt;
+    const QString month = recordingName.left(6);
+    const bool wide = modelCode == ModelVX5;
+    const QString cardPath =
+        wide ? QStringLiteral("RECORD\\%1\\%2").arg(month, recordingName) : month + QLatin1Char('\\') + recordingName;
+    const QByteArray pathBytes = platform::systemCodePage().encode(cardPath);
+
+    std::array<uint8_t, 256> out{};
+    const QByteArray number = parsed->number.toLatin1();
+    if (wide) {
+        CardRecord256 r{};
+        if (size_t(pathBytes.size()) > sizeof r.cardPath)
+            return std::nullopt;
+        r.valid = 1;
+        r.callType = uint8_t(parsed->callType);
+        r.auxFlag = 1;
+        putTime(r, *parsed);
+        r.numberLength = uint8_t(std::min<size_t>(number.size(), sizeof r.number));
+        std::memcpy(r.number, number.constData(), r.numberLength);
+        r.callDuration.set(durationSeconds);
+        r.recordingDuration.set(durationSeconds);
+        std::memcpy(r.cardPath, pathBytes.constData(), size_t(pathBytes.size()));
+        std::memcpy(out.data(), &r, sizeof r);
+    } else {
+        CardRecord128 r{};
+        // A path that fills the whole field is stored without a terminator, as the recorder does.
+        if (size_t(pathBytes.size()) > sizeof r.cardPath)
+            return std::nullopt;
+        r.valid = 1;
+        r.callType = uint8_t(parsed->callType);
+        r.auxFlag = 1;
+        putTime(r, *parsed);
+        r.numberLength = uint8_t(std::min<size_t>(number.size(), sizeof r.number));
+        for (size_t i = 0; i < r.numberLength; ++i)
+            r.number[i] = isNoteType(parsed->callType) ? uint8_t(number[qsizetype(i)])
+                                                        : charToDigitCode(parsed->number[qsizetype(i)]);
+        r.callDuration.set(durationSeconds);
+        r.recordingDuration.set(durationSeconds);
+        std::memcpy(r.cardPath, pathBytes.constData(), size_t(pathBytes.size()));
+        std::memcpy(out.data(), &r, sizeof r);
+    }
+    return out;
+}
+
+bool encodeCardRecord(char driveLetter, const QString& recordingName, int modelCode) {
+    const QString month = recordingName.left(6);
+    const QString drive = QChar(uint8_t(driveLetter)) + QStringLiteral(":\\");
+    const QString fullPath = modelCode == ModelVX5
+                                 ? drive + QStringLiteral("RECORD\\%1\\%2").arg(month, recordingName)
+                                 : drive + month + QLatin1Char('\\') + recordingName;
+    if (!parseRecordingName(recordingName))
+        return false;
+    const auto record = buildCardRecord(driveLetter, recordingName, modelCode, storedDuration(fullPath));
+    if (!record)
+        return false;
+    const QString logPath = platform::nativePath(drive + QStringLiteral("CallLog.dat"));
+    if (logPath.isEmpty())
+        return false;
+    QFile log(logPath);
+    if (!log.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    const qint64 size = qint64(cardRecordSize(modelCode));
+    // A log whose length is not a whole number of records (a torn write) would shift every appended
+    // record off its slot and make it unreadable: start the new record on the next boundary instead.
+    if (const qint64 torn = log.size() % size; torn != 0) {
+        const QByteArray padding(int(size - torn), '\0');
+        if (log.write(padding) != padding.size())
+            return false;
+    }
+    return log.write(reinterpret_cast<const char*>(record->data()), size) == size;
+}
+
+} // namespace tessa

@@ -1,0 +1,128 @@
+#include "store/CardScan.h"
+
+#include "app/AppState.h"
+#include "config/ProgramFolder.h"
+#include "config/Settings.h"
+#include "platform/NativePath.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace tessa {
+namespace {
+
+// An empty card reader answers the size query with nothing; anything this small is no card.
+constexpr uint64_t kSmallestCardBytes = 1024;
+
+QString cardRootFile(char letter, const char* name) {
+    return QStringLiteral("%1:\\%2").arg(QChar::fromLatin1(letter), QLatin1String(name));
+}
+
+bool cardFileExists(const QString& programPath) {
+    const QString native = platform::nativePath(programPath);
+    return !native.isEmpty() && QFileInfo(native).isFile();
+}
+
+void callScanHook(const std::function<void()>& hook) {
+    if (hook)
+        hook();
+}
+
+} // namespace
+
+QString cardLogPath(char letter) {
+    return cardRootFile(letter, "CallLog.dat");
+}
+
+QString phonebookPath(char letter) {
+    return cardRootFile(letter, "PhoneBook.dat");
+}
+
+bool phonebookPresent(char letter) {
+    return cardFileExists(phonebookPath(letter));
+}
+
+int modelOfCard(char letter) {
+    return phonebookPresent(letter) ? 1 : 0;
+}
+
+bool isCard(const platform::Volume& volume) {
+    if (volume.letter < 'C' || volume.letter > 'Z')
+        return false;
+    if (volume.type != platform::DriveRemovable)
+        return false;
+    if (platform::volumeTable().space(volume).totalBytes < kSmallestCardBytes)
+        return false;
+    return cardFileExists(cardLogPath(volume.letter));
+}
+
+bool cardPresent(char letter) {
+    platform::volumeTable().refresh();
+    const auto volume = platform::volumeTable().volume(letter);
+    if (!volume || volume->type == platform::DriveNoRootDir)
+        return false;
+    return platform::volumeTable().space(*volume).totalBytes >= kSmallestCardBytes;
+}
+
+void copyBeepFiles(char letter) {
+    for (const char* name : {"beep1.wav", "beep3.wav"}) {
+        const QString target = platform::nativePath(cardRootFile(letter, name));
+        if (target.isEmpty() || QFileInfo::exists(target) || QFileInfo(target).isSymLink())
+            continue;
+        // QFile::copy refuses an existing destination, so a file appearing meanwhile is kept too.
+        QFile::copy(shippedConfigFile(QLatin1String(name)), target);
+    }
+}
+
+char scanForCard(AppState& state, const CardScanHooks& hooks) {
+    // The rebuild worker is writing that card's log; reading it now would see half a file.
+    if (state.rebuildRunning)
+        return 0;
+    // The loader or lister owns the card collection and the record list rows point into it: emptying it
+    // now would pull records from under them. Nothing would be tested anyway.
+    if (state.busy)
+        return 0;
+    if (state.modelCode == 1)
+        callScanHook(hooks.disablePhonebook);
+    state.cardRecords.clear();
+
+    platform::VolumeTable& table = platform::volumeTable();
+    table.refresh();
+    const uint32_t mask = table.driveMask();
+    char found = 0;
+    for (int bit = 0; bit < 26 && (mask >> bit) != 0 && !found; ++bit) {
+        const char letter = char('A' + bit);
+        if (!(mask & (1u << bit)) || letter == 'A' || letter == 'B')
+            continue;
+        // A loader started meanwhile: test nothing more, the next poll tries again.
+        if (state.busy)
+            continue;
+        const auto volume = table.volume(letter);
+        if (volume && isCard(*volume))
+            found = letter;
+    }
+    if (!found)
+        return 0;
+
+    const int model = modelOfCard(found);
+    state.cardLogPath = cardLogPath(found);
+    state.cardDriveLetter = found;
+    state.loadSource = LoadCard;
+    state.modelCode = model;
+
+    if (hooks.cardFound)
+        hooks.cardFound(found, model);
+    if (model == 1) {
+        if (hooks.loadPhonebook)
+            hooks.loadPhonebook(phonebookPath(found));
+        callScanHook(hooks.enablePhonebook);
+    } else {
+        copyBeepFiles(found);
+    }
+    writeIntSetting(QStringLiteral("DevType"), model);
+    if (!state.busy)
+        callScanHook(hooks.startLoader);
+    return found;
+}
+
+} // namespace tessa

@@ -1,0 +1,252 @@
+#include "store/RecordingFiles.h"
+
+#include "audio/ContainerHeader.h"
+#include "phonebook/ContactList.h"
+#include "platform/NativePath.h"
+#include "store/CardRecord.h"
+#include "store/CardRecordCodec.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+
+namespace tessa {
+namespace {
+
+constexpr qsizetype kStampLength = 14;
+constexpr qsizetype kMinNameLength = 21;
+constexpr qsizetype kMaxNameLength = 45;
+constexpr qsizetype kMaxTagLength = 4;
+constexpr qsizetype kMaxNumberLength = 30;
+
+// A decimal number as the C library's atoi reads it: leading blanks, an optional sign, then digits.
+int leadingInt(const QString& text) {
+    qsizetype i = 0;
+    while (i < text.size() && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t')))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+')))
+        negative = text[i++] == QLatin1Char('-');
+    int value = 0;
+    for (; i < text.size() && text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9'); ++i)
+        value = value * 10 + (text[i].unicode() - '0');
+    return negative ? -value : value;
+}
+
+int field(const QString& name, qsizetype at, qsizetype width) { return leadingInt(name.mid(at, width)); }
+
+// Reads the stamp; the caller decides which ranges it insists on.
+RecordingName readStamp(const QString& name) {
+    RecordingName r;
+    r.second = uint16_t(field(name, 12, 2));
+    r.minute = uint16_t(field(name, 10, 2));
+    r.hour = uint16_t(field(name, 8, 2));
+    r.day = uint16_t(field(name, 6, 2));
+    r.month = uint16_t(field(name, 4, 2));
+    r.year = uint16_t(field(name, 0, 4));
+    return r;
+}
+
+bool clockValid(const QString& name) {
+    const int day = field(name, 6, 2), hour = field(name, 8, 2), minute = field(name, 10, 2),
+              second = field(name, 12, 2);
+    return day >= 1 && day <= 31 && hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59 && second >= 0 &&
+           second <= 59;
+}
+
+bool dateValid(const QString& name) {
+    const int year = field(name, 0, 4), month = field(name, 4, 2);
+    return year >= 2000 && year <= 2999 && month >= 1 && month <= 12;
+}
+
+QString fileNameOf(const QString& path) {
+    const qsizetype cut = std::max(path.lastIndexOf(QLatin1Char('\\')), path.lastIndexOf(QLatin1Char('/')));
+    return path.mid(cut + 1);
+}
+
+struct OpenedRecording {
+    qint64 size = -1;
+    bool container = false;
+    uint32_t dataOffset = 0;
+    uint32_t formatCode = 0;
+};
+
+OpenedRecording openRecording(const QString& path) {
+    OpenedRecording r;
+    const QString native = platform::nativePath(path);
+    if (native.isEmpty())
+        return r;
+    QFile file(native);
+    if (!file.open(QIODevice::ReadOnly))
+        return r;
+    r.size = file.size();
+    r.container = fileNameOf(path).contains(QStringLiteral(".xtr"));
+    if (r.container) {
+        ContainerHeader header{};
+        if (file.read(reinterpret_cast<char*>(&header), sizeof header) == qint64(sizeof header)) {
+            r.dataOffset = header.dataOffset;
+            r.formatCode = header.formatCode;
+        }
+    }
+    return r;
+}
+
+} // namespace
+
+uint32_t callTypeOfTag(const QString& tag) {
+    if (tag == QLatin1String("I"))
+        return CallIncoming;
+    if (tag == QLatin1String("O"))
+        return CallOutgoing;
+    if (tag == QLatin1String("NOTE"))
+        return CallNote;
+    if (tag == QLatin1String("TRIG"))
+        return CallTriggered;
+    if (tag == QLatin1String("N"))
+        return CallNote;
+    return 0;
+}
+
+std::optional<RecordingName> parseRecordingName(const QString& name) {
+    if (name.size() < kMinNameLength || name.size() > kMaxNameLength || name[kStampLength] != QLatin1Char('-'))
+        return std::nullopt;
+    const qsizetype dash = name.lastIndexOf(QLatin1Char('-'));
+    if (dash < kStampLength + 1)
+        return std::nullopt;
+    const QString tag = name.mid(kStampLength + 1, dash - kStampLength - 1);
+    if (tag.size() > kMaxTagLength)
+        return std::nullopt;
+    const uint32_t type = callTypeOfTag(tag);
+    if (type == 0 || !dateValid(name) || !clockValid(name))
+        return std::nullopt;
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot <= dash)
+        return std::nullopt;
+    RecordingName r = readStamp(name);
+    r.callType = type;
+    r.number = name.mid(dash + 1, dot - dash - 1);
+    if (r.number.size() > kMaxNumberLength)
+        return std::nullopt;
+    return r;
+}
+
+std::optional<RecordingName> parseImportName(const QString& name) {
+    if (name.size() < kMinNameLength || name.size() > kMaxNameLength || name[kStampLength] != QLatin1Char('-'))
+        return std::nullopt;
+    qsizetype tagEnd = name.lastIndexOf(QLatin1Char('-'));
+    bool hasNumber = tagEnd >= kStampLength + 1;
+    if (!hasNumber) {
+        tagEnd = name.lastIndexOf(QLatin1Char('.'));
+        if (tagEnd < kStampLength + 1)
+            return std::nullopt;
+    }
+    const QString tag = name.mid(kStampLength + 1, tagEnd - kStampLength - 1);
+    if (tag.size() > kMaxTagLength)
+        return std::nullopt;
+    const uint32_t type = callTypeOfTag(tag);
+    if (type == 0 || !clockValid(name))
+        return std::nullopt;
+    RecordingName r = readStamp(name);
+    r.callType = type;
+    if (hasNumber) {
+        const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+        if (dot <= tagEnd)
+            return std::nullopt;
+        r.number = name.mid(tagEnd + 1, dot - tagEnd - 1);
+        if (r.number.size() > kMaxNumberLength)
+            return std::nullopt;
+    }
+    return r;
+}
+
+uint32_t monthFolderValue(const QString& folderName) {
+    if (folderName.size() != 6)
+        return 0;
+    const int month = field(folderName, 4, 2), year = field(folderName, 0, 4);
+    if (year < 2000 || year > 2999 || month < 1 || month > 12)
+        return 0;
+    return uint32_t(leadingInt(folderName));
+}
+
+QString monthFolderPath(char driveLetter, int modelCode, uint32_t month) {
+    const QString drive = QChar(uint8_t(driveLetter)) + QStringLiteral(":\\");
+    return modelCode == ModelVX5 ? drive + QStringLiteral("RECORD\\%1\\*.*").arg(month)
+                                 : drive + QStringLiteral("%1\\*.*").arg(month);
+}
+
+std::vector<uint32_t> listCardMonthFolders(char driveLetter, int modelCode, const std::atomic<bool>* quit) {
+    std::vector<uint32_t> months;
+    const QString drive = QChar(uint8_t(driveLetter)) + QStringLiteral(":\\");
+    const QString root = platform::nativePath(modelCode == ModelVX5 ? drive + QStringLiteral("RECORD") : drive);
+    if (root.isEmpty())
+        return months;
+    QDirIterator it(root, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    while (it.hasNext()) {
+        if (quit && quit->load())
+            break;
+        it.next();
+        if (const uint32_t month = monthFolderValue(it.fileName()))
+            months.push_back(month);
+    }
+    return months;
+}
+
+bool isRecordingFileName(const QString& name) {
+    return name.contains(QStringLiteral(".wav")) || name.contains(QStringLiteral(".xtr"));
+}
+
+// Stored durations count 4096 bytes a second of WAV and round container lengths up. The file is opened
+// for reading only: a write-protected card or folder still gives its recordings their length.
+uint32_t storedDuration(const QString& programPath) {
+    const OpenedRecording r = openRecording(programPath);
+    if (r.size < 0)
+        return 0;
+    if (!r.container)
+        return r.size <= 4155 ? 0 : uint32_t((r.size - 60) / 4096);
+    if (r.size <= 3089 || qint64(r.dataOffset) > r.size)
+        return 0;
+    const qint64 rate = r.formatCode == FormatGsm ? 1650 : r.formatCode == FormatImaAdpcm ? 4096 : 8000;
+    const qint64 audio = r.size - qint64(r.dataOffset);
+    return uint32_t((audio + rate - 1) / rate);
+}
+
+// Displayed lengths drop remainders and count 4055 bytes a second of IMA ADPCM.
+uint32_t displayLength(const QString& programPath) {
+    const OpenedRecording r = openRecording(programPath);
+    if (r.size <= 0)
+        return 0;
+    qint64 header = 60, rate = 4055;
+    if (r.container) {
+        header = r.dataOffset;
+        rate = r.formatCode == FormatGsm ? 1650 : r.formatCode == FormatImaAdpcm ? 4055 : 8000;
+    }
+    if (r.size < header)
+        return 0;
+    return uint32_t((r.size - header) / rate);
+}
+
+std::optional<CallRecord> buildRecordFromFile(const QString& path, const ContactList* contacts) {
+    const auto parsed = parseImportName(fileNameOf(path));
+    if (!parsed)
+        return std::nullopt;
+    CallRecord record{};
+    record.valid = 1;
+    record.callType = parsed->callType;
+    record.auxFlag = 1;
+    record.time.year = parsed->year;
+    record.time.month = parsed->month;
+    record.time.day = parsed->day;
+    record.time.hour = parsed->hour;
+    record.time.minute = parsed->minute;
+    record.time.second = parsed->second;
+    record.number.setText(parsed->number);
+    const uint32_t duration = storedDuration(path);
+    record.callDuration = duration;
+    record.recordingDuration = duration;
+    record.shortPath.setText(path);
+    record.fullPath.setText(path);
+    resolveName(record, contacts, false);
+    return record;
+}
+
+} // namespace tessa

@@ -1,0 +1,95 @@
+#include "config/IniFile.h"
+#include "config/ProgramFolder.h"
+#include "config/Settings.h"
+#include "config/StringTable.h"
+#include "support/TempDir.h"
+
+#include <QFile>
+#include <QStringEncoder>
+
+#include <gtest/gtest.h>
+
+using namespace tessa;
+using tessa::test::TempDir;
+
+namespace {
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override { setConfigLocations(portableConfigLocations(dir.path())); }
+    void TearDown() override { setConfigLocations(portableConfigLocations(QStringLiteral("/nonexistent"))); }
+    QString settingsText() const { return QString::fromUtf8(TempDir::read(dir.file("TessaSet.ini"))); }
+    TempDir dir;
+};
+
+} // namespace
+
+TEST_F(SettingsTest, MissingFileReadsAsAbsent) {
+    EXPECT_EQ(readIntSetting(QStringLiteral("DevType")), -1);
+    EXPECT_EQ(readStringSetting(QStringLiteral("Software")), QString());
+    EXPECT_EQ(text(85), QString());
+}
+
+TEST_F(SettingsTest, ProfileSemantics) {
+    dir.write(QStringLiteral("TessaSet.ini"), "; comment\r\n[other]\r\nDevType=5\r\n[ SETTING ]\r\n"
+                                             "  devtype = 1 \r\nSoftware = \"  Tessa  \"\r\nTwo=a\\nb\r\n"
+                                             "Bad=x1\r\nNeg=-3\r\nEmpty=\r\n");
+    EXPECT_EQ(readIntSetting(QStringLiteral("DEVTYPE")), 1);
+    EXPECT_EQ(readStringSetting(QStringLiteral("software")), QStringLiteral("  Tessa  "));
+    EXPECT_EQ(readStringSetting(QStringLiteral("Two")), QStringLiteral("a\nb"));
+    EXPECT_EQ(readIntSetting(QStringLiteral("Bad")), 0);
+    EXPECT_EQ(readIntSetting(QStringLiteral("Neg")), -3);
+    EXPECT_EQ(readIntSetting(QStringLiteral("Empty")), 0);
+    EXPECT_EQ(readIntSetting(QStringLiteral("Absent")), -1);
+}
+
+TEST_F(SettingsTest, WritesKeepEveryOtherLine) {
+    dir.write(QStringLiteral("TessaSet.ini"), "; keep me\r\n[Setting]\r\nDevType=0\r\nDevice=VX7\r\n\r\n[Tail]\r\nX=1\r\n");
+    ASSERT_TRUE(writeIntSetting(QStringLiteral("devtype"), 1));
+    ASSERT_TRUE(writeStringSetting(QStringLiteral("BackupPath"), QStringLiteral("/home/u/backup/")));
+    EXPECT_EQ(settingsText(), QStringLiteral("; keep me\r\n[Setting]\r\ndevtype=1\r\nDevice=VX7\r\n"
+                                             "BackupPath=/home/u/backup/\r\n\r\n[Tail]\r\nX=1\r\n"));
+    EXPECT_EQ(readIntSetting(QStringLiteral("DevType")), 1);
+
+    // A line break in a value cannot smuggle in another key.
+    ASSERT_TRUE(writeStringSetting(QStringLiteral("SearchedNum"), QStringLiteral("1\nDevType=7")));
+    EXPECT_EQ(readIntSetting(QStringLiteral("DevType")), 1);
+    EXPECT_EQ(readStringSetting(QStringLiteral("SearchedNum")), QStringLiteral("1\nDevType=7"));
+}
+
+TEST_F(SettingsTest, WritesCreateFileSectionAndKey) {
+    ASSERT_TRUE(writeIntSetting(QStringLiteral("AutoBackup"), 1));
+    EXPECT_EQ(readIntSetting(QStringLiteral("AutoBackup")), 1);
+    EXPECT_EQ(settingsText(), QStringLiteral("[Setting]\nAutoBackup=1\n"));
+    const IniFile other(dir.file(QStringLiteral("TessaSet.ini")));
+    ASSERT_TRUE(other.write(QStringLiteral("More"), QStringLiteral("K"), QStringLiteral("v")));
+    EXPECT_EQ(settingsText(), QStringLiteral("[Setting]\nAutoBackup=1\n\n[More]\nK=v\n"));
+}
+
+TEST_F(SettingsTest, ReadOnlyFileFailsWithoutDamage) {
+    const QString path = dir.write(QStringLiteral("TessaSet.ini"), "[Setting]\nDevType=1\n");
+    QFile::setPermissions(path, QFile::ReadOwner);
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+    const bool root = QFileInfo(path).isWritable(); // root writes anyway
+    EXPECT_EQ(writeIntSetting(QStringLiteral("DevType"), 0), root);
+    if (!root)
+        EXPECT_EQ(readIntSetting(QStringLiteral("DevType")), 1);
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+TEST_F(SettingsTest, StringTableKeysAndEncodings) {
+    dir.write(QStringLiteral("TessaLang.ini"), "\xEF\xBB\xBF[English]\n0007=Seven\n0085=About\\nTessa\n0100=\n");
+    EXPECT_EQ(text(7), QStringLiteral("Seven"));
+    EXPECT_EQ(text(85), QStringLiteral("About\nTessa"));
+    EXPECT_EQ(text(100), QString());
+    EXPECT_EQ(text(8), QString());
+
+    QStringEncoder toUtf16(QStringEncoder::Utf16LE);
+    const QByteArray utf16 = QByteArray("\xFF\xFE", 2) +
+                             QByteArray(toUtf16(QStringLiteral("[English]\r\n0159=Busy \u2014 wait\r\n")));
+    dir.write(QStringLiteral("TessaLang.ini"), utf16);
+    EXPECT_EQ(text(159), QStringLiteral("Busy \u2014 wait"));
+
+    dir.write(QStringLiteral("TessaLang.ini"), "[English]\n0001=" + QByteArray(2000, 'x') + "\n");
+    EXPECT_EQ(text(1).size(), 1023);
+}

@@ -45,8 +45,10 @@ constexpr int segmentAbove(int value, int low) {
 
 } // namespace g711_internal
 
-constinit const std::array<int16_t, 256> kMuLawToLinear = g711_internal::makeTable<g711_internal::muLawToLinear>();
-constinit const std::array<int16_t, 256> kALawToLinear = g711_internal::makeTable<g711_internal::aLawToLinear>();
+constinit const std::array<int16_t, 256> kMuLawToLinear =
+    g711_internal::makeTable<g711_internal::muLawToLinear>();
+constinit const std::array<int16_t, 256> kALawToLinear =
+    g711_internal::makeTable<g711_internal::aLawToLinear>();
 
 uint8_t compressMuLaw(int16_t sample) {
     using namespace g711_internal;

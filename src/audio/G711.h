@@ -12,8 +12,12 @@ namespace tessa {
 extern const std::array<int16_t, 256> kMuLawToLinear;
 extern const std::array<int16_t, 256> kALawToLinear;
 
-inline int16_t expandMuLaw(uint8_t code) { return kMuLawToLinear[code]; }
-inline int16_t expandALaw(uint8_t code) { return kALawToLinear[code]; }
+inline int16_t expandMuLaw(uint8_t code) {
+    return kMuLawToLinear[code];
+}
+inline int16_t expandALaw(uint8_t code) {
+    return kALawToLinear[code];
+}
 
 uint8_t compressMuLaw(int16_t sample);
 uint8_t compressALaw(int16_t sample);

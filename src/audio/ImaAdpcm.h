@@ -3,10 +3,9 @@
 // IMA ADPCM as the recorder stores it: mono blocks of 256 bytes, each holding its first sample and step
 // index in a 4-byte header followed by 504 four-bit codes (low nibble first), 505 samples per block.
 
-#include <QByteArray>
-
 #include <cstddef>
 #include <cstdint>
+#include <QByteArray>
 #include <span>
 #include <vector>
 

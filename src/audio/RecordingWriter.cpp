@@ -5,10 +5,9 @@
 #include "audio/ImaAdpcm.h"
 #include "platform/CodePage.h"
 
-#include <QFile>
-
 #include <algorithm>
 #include <cstring>
+#include <QFile>
 
 namespace tessa {
 
@@ -33,7 +32,8 @@ QByteArray encodeGsm(std::span<const int16_t> samples) {
     for (size_t f = 0; f < frames; ++f) {
         const size_t first = f * GsmCodec::kFrameSamples;
         const size_t count = std::min(GsmCodec::kFrameSamples, samples.size() - first);
-        std::fill(std::copy_n(samples.data() + first, count, frame), frame + GsmCodec::kFrameSamples, int16_t(0));
+        std::fill(std::copy_n(samples.data() + first, count, frame), frame + GsmCodec::kFrameSamples,
+                  int16_t(0));
         codec.encode(frame, reinterpret_cast<uint8_t*>(out.data()) + f * GsmCodec::kFrameBytes);
     }
     return out;
@@ -78,7 +78,9 @@ QByteArray noteBytes(const QString& note) {
     return bytes;
 }
 
-QByteArray twoDigits(uint32_t value) { return QByteArray::number(value).rightJustified(2, '0'); }
+QByteArray twoDigits(uint32_t value) {
+    return QByteArray::number(value).rightJustified(2, '0');
+}
 
 QByteArray clockText(uint32_t seconds) {
     return twoDigits(seconds / 3600) + ':' + twoDigits(seconds % 3600 / 60) + ':' + twoDigits(seconds % 60);
@@ -137,8 +139,8 @@ QByteArray encodeContainerAudio(uint32_t formatCode, std::span<const int16_t> sa
 }
 
 QByteArray bookmarkElement(BookmarkSpan span) {
-    return "<bookmark><bstart>" + writer_internal::clockText(span.startSecond) + "</bstart><bend>" + writer_internal::clockText(span.endSecond) +
-           "</bend><bookmark>";
+    return "<bookmark><bstart>" + writer_internal::clockText(span.startSecond) + "</bstart><bend>" +
+           writer_internal::clockText(span.endSecond) + "</bend><bookmark>";
 }
 
 std::optional<QByteArray> containerTextArea(const QString& note, std::optional<BookmarkSpan> bookmark,
@@ -154,7 +156,8 @@ std::optional<QByteArray> containerTextArea(const QString& note, std::optional<B
     if (bookmark) {
         constexpr uint32_t kLastClockSecond = 99 * 3600 + 59 * 60 + 59;
         if (bookmark->startSecond >= bookmark->endSecond || bookmark->endSecond > kLastClockSecond) {
-            writer_internal::setError(error, QStringLiteral("the bookmark must start before it ends, within 99:59:59"));
+            writer_internal::setError(
+                error, QStringLiteral("the bookmark must start before it ends, within 99:59:59"));
             return std::nullopt;
         }
         if (!text.isEmpty())
@@ -173,8 +176,8 @@ QByteArray plainWavRecording(std::span<const int16_t> samples) {
     return out;
 }
 
-std::optional<QByteArray> containerRecording(std::span<const int16_t> samples, const ContainerContent& content,
-                                             QString* error) {
+std::optional<QByteArray> containerRecording(std::span<const int16_t> samples,
+                                             const ContainerContent& content, QString* error) {
     const uint32_t code = content.formatCode;
     if (code != FormatImaAdpcm && code != FormatGsm && code != FormatMuLaw && code != FormatALaw) {
         writer_internal::setError(error, QStringLiteral("format code %1 cannot be written").arg(code));

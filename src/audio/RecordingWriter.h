@@ -7,12 +7,11 @@
 #include "audio/ContainerHeader.h"
 #include "store/LittleEndian.h"
 
-#include <QByteArray>
-#include <QString>
-
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <QByteArray>
+#include <QString>
 #include <span>
 
 namespace tessa {
@@ -84,8 +83,8 @@ std::optional<QByteArray> containerTextArea(const QString& note, std::optional<B
                                             QString* error);
 
 QByteArray plainWavRecording(std::span<const int16_t> samples);
-std::optional<QByteArray> containerRecording(std::span<const int16_t> samples, const ContainerContent& content,
-                                             QString* error);
+std::optional<QByteArray> containerRecording(std::span<const int16_t> samples,
+                                             const ContainerContent& content, QString* error);
 
 bool writePlainWavRecording(const QString& path, std::span<const int16_t> samples, QString* error);
 bool writeContainerRecording(const QString& path, std::span<const int16_t> samples,

@@ -14,9 +14,13 @@ uint64_t SeededRandom::next() {
     return z ^ (z >> 31);
 }
 
-double SeededRandom::unit() { return double(next() >> 11) * 0x1.0p-53; }
+double SeededRandom::unit() {
+    return double(next() >> 11) * 0x1.0p-53;
+}
 
-double SeededRandom::uniform(double low, double high) { return low + (high - low) * unit(); }
+double SeededRandom::uniform(double low, double high) {
+    return low + (high - low) * unit();
+}
 
 int SeededRandom::range(int low, int high) {
     return low + int(next() % uint64_t(int64_t(high) - low + 1));
@@ -53,9 +57,9 @@ struct Voice {
 enum class Onset { None, Burst, Fricative };
 
 struct Syllable {
-    size_t start;   // first sample
-    size_t onset;   // samples of consonant noise before the voicing
-    size_t voiced;  // samples of voicing
+    size_t start;  // first sample
+    size_t onset;  // samples of consonant noise before the voicing
+    size_t voiced; // samples of voicing
     Onset onsetKind;
     const Voice* voice;
     Vowel vowel;
@@ -104,7 +108,8 @@ std::vector<Syllable> planSyllables(SeededRandom& rng, size_t total, const std::
                     const double lift = question && syllablesLeft <= 2 ? 1.25 : 1.0;
                     syl.pitchFrom = std::clamp(along * lift * rng.uniform(0.94, 1.06), 90.0, 220.0);
                     syl.pitchTo = std::clamp(syl.pitchFrom * rng.uniform(0.9, 1.08), 90.0, 220.0);
-                    syl.amplitude = voice.gain * (s == stressed ? rng.uniform(0.8, 1.0) : rng.uniform(0.4, 0.75));
+                    syl.amplitude =
+                        voice.gain * (s == stressed ? rng.uniform(0.8, 1.0) : rng.uniform(0.4, 0.75));
                     plan.push_back(syl);
                     pos += syl.onset + syl.voiced;
                     --syllablesLeft;
@@ -151,7 +156,9 @@ double glottalFlow(double phase) {
     return 0;
 }
 
-double gaussianish(SeededRandom& rng) { return (rng.unit() + rng.unit() + rng.unit() - 1.5) * 2.0; }
+double gaussianish(SeededRandom& rng) {
+    return (rng.unit() + rng.unit() + rng.unit() - 1.5) * 2.0;
+}
 
 // Raised-cosine attack and release around a flat middle.
 double envelope(size_t t, size_t length) {
@@ -202,7 +209,8 @@ std::vector<int16_t> synthesizeSpeech(const SpeechOptions& options) {
             const double scale = syl.voice->formantScale;
             target = {syl.vowel.f1 * scale, syl.vowel.f2 * scale, std::min(syl.vowel.f3 * scale, 3400.0)};
             if (t < syl.onset) {
-                const double decay = syl.onsetKind == Onset::Burst ? std::exp(-double(t) / (0.004 * kRate)) : 1.0;
+                const double decay =
+                    syl.onsetKind == Onset::Burst ? std::exp(-double(t) / (0.004 * kRate)) : 1.0;
                 const double level = syl.onsetKind == Onset::Burst ? 0.5 : 0.12 * envelope(t, syl.onset);
                 hiss = gaussianish(rng) * level * decay * syl.amplitude;
             } else {
@@ -217,8 +225,8 @@ std::vector<int16_t> synthesizeSpeech(const SpeechOptions& options) {
                 const double flow = glottalFlow(phase);
                 // The radiated sound follows the derivative of the flow; scaling by the period keeps high
                 // and low voices equally loud.
-                excitation = (flow - previousFlow) * (kRate / pitch) * 0.05 * syl.amplitude *
-                             envelope(v, syl.voiced);
+                excitation =
+                    (flow - previousFlow) * (kRate / pitch) * 0.05 * syl.amplitude * envelope(v, syl.voiced);
                 previousFlow = flow;
                 hiss = gaussianish(rng) * 0.004 * syl.amplitude * envelope(v, syl.voiced);
             }

@@ -19,9 +19,9 @@ public:
     explicit SeededRandom(uint64_t seed) : state_(seed) {}
 
     uint64_t next();
-    double unit();                          // [0, 1)
+    double unit();                           // [0, 1)
     double uniform(double low, double high); // [low, high)
-    int range(int low, int high);           // low..high inclusive
+    int range(int low, int high);            // low..high inclusive
     bool chance(double probability) { return unit() < probability; }
 
 private:

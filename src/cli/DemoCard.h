@@ -4,9 +4,8 @@
 // recordings of every call type and both recording kinds, the call log naming them and, for the VX5, a
 // phonebook. The same options always give the same bytes.
 
-#include <QString>
-
 #include <cstdint>
+#include <QString>
 
 namespace tessa {
 

@@ -10,6 +10,8 @@
 #include <QDirIterator>
 #include <QFile>
 
+#include <cstring>
+
 namespace tessa {
 namespace {
 
@@ -64,31 +66,17 @@ QString fileNameOf(const QString& path) {
     return path.mid(cut + 1);
 }
 
-struct OpenedRecording {
-    qint64 size = -1;
-    bool container = false;
-    uint32_t dataOffset = 0;
-    uint32_t formatCode = 0;
-};
-
-OpenedRecording openRecording(const QString& path) {
-    OpenedRecording r;
+// Lengths of a recording file; zeros when it cannot be opened.
+RecordingLengths measureFile(const QString& path) {
     const QString native = platform::nativePath(path);
     if (native.isEmpty())
-        return r;
+        return {};
     QFile file(native);
     if (!file.open(QIODevice::ReadOnly))
-        return r;
-    r.size = file.size();
-    r.container = fileNameOf(path).contains(QStringLiteral(".xtr"));
-    if (r.container) {
-        ContainerHeader header{};
-        if (file.read(reinterpret_cast<char*>(&header), sizeof header) == qint64(sizeof header)) {
-            r.dataOffset = header.dataOffset;
-            r.formatCode = header.formatCode;
-        }
-    }
-    return r;
+        return {};
+    uint8_t head[ContainerHeader::kSize] = {};
+    const qint64 got = file.read(reinterpret_cast<char*>(head), sizeof head);
+    return measureRecording(fileNameOf(path), file.size(), head, got > 0 ? size_t(got) : 0);
 }
 
 } // namespace
@@ -195,35 +183,36 @@ bool isRecordingFileName(const QString& name) {
     return name.contains(QStringLiteral(".wav")) || name.contains(QStringLiteral(".xtr"));
 }
 
-// Stored durations count 4096 bytes a second of WAV and round container lengths up. The file is opened
-// for reading only: a write-protected card or folder still gives its recordings their length.
-uint32_t storedDuration(const QString& programPath) {
-    const OpenedRecording r = openRecording(programPath);
-    if (r.size < 0)
-        return 0;
-    if (!r.container)
-        return r.size <= 4155 ? 0 : uint32_t((r.size - 60) / 4096);
-    if (r.size <= 3089 || qint64(r.dataOffset) > r.size)
-        return 0;
-    const qint64 rate = r.formatCode == FormatGsm ? 1650 : r.formatCode == FormatImaAdpcm ? 4096 : 8000;
-    const qint64 audio = r.size - qint64(r.dataOffset);
-    return uint32_t((audio + rate - 1) / rate);
+// Stored durations count 4096 bytes a second of WAV and round container lengths up; displayed lengths drop
+// remainders and count 4055 bytes a second of IMA ADPCM. Files are opened for reading only, so that a
+// write-protected card or folder still gives its recordings their length.
+RecordingLengths measureRecording(const QString& fileName, qint64 size, const uint8_t* head, size_t headLength) {
+    RecordingLengths lengths;
+    if (size <= 0 || size > (qint64(1) << 48))
+        return lengths;
+    if (!fileName.contains(QStringLiteral(".xtr"))) {
+        lengths.stored = size <= 4155 ? 0 : uint32_t((size - 60) / 4096);
+        lengths.displayed = size < 60 ? 0 : uint32_t((size - 60) / 4055);
+        return lengths;
+    }
+    ContainerHeader header{};
+    std::memcpy(&header, head, std::min(headLength, sizeof header));
+    const qint64 dataOffset = header.dataOffset;
+    const uint32_t format = header.formatCode;
+    if (size > 3089 && dataOffset <= size) {
+        const qint64 rate = format == FormatGsm ? 1650 : format == FormatImaAdpcm ? 4096 : 8000;
+        lengths.stored = uint32_t((size - dataOffset + rate - 1) / rate);
+    }
+    if (size >= dataOffset) {
+        const qint64 rate = format == FormatGsm ? 1650 : format == FormatImaAdpcm ? 4055 : 8000;
+        lengths.displayed = uint32_t((size - dataOffset) / rate);
+    }
+    return lengths;
 }
 
-// Displayed lengths drop remainders and count 4055 bytes a second of IMA ADPCM.
-uint32_t displayLength(const QString& programPath) {
-    const OpenedRecording r = openRecording(programPath);
-    if (r.size <= 0)
-        return 0;
-    qint64 header = 60, rate = 4055;
-    if (r.container) {
-        header = r.dataOffset;
-        rate = r.formatCode == FormatGsm ? 1650 : r.formatCode == FormatImaAdpcm ? 4055 : 8000;
-    }
-    if (r.size < header)
-        return 0;
-    return uint32_t((r.size - header) / rate);
-}
+uint32_t storedDuration(const QString& programPath) { return measureFile(programPath).stored; }
+
+uint32_t displayLength(const QString& programPath) { return measureFile(programPath).displayed; }
 
 std::optional<CallRecord> buildRecordFromFile(const QString& path, const ContactList* contacts) {
     const auto parsed = parseImportName(fileNameOf(path));

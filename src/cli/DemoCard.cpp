@@ -1,0 +1,516 @@
+#include "cli/DemoCard.h"
+
+#include "audio/ContainerHeader.h"
+#include "audio/RecordingWriter.h"
+#include "audio/SpeechSynth.h"
+#include "platform/CodePage.h"
+#include "store/CallRecord.h"
+#include "store/CardRecord.h"
+#include "store/CardRecordCodec.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <optional>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <vector>
+
+namespace tessa {
+
+// Named rather than anonymous: the library is built in unity batches, where anonymous namespaces of
+// different files merge.
+namespace democard_internal {
+
+constexpr int kMaxRecords = 5000;
+constexpr int kDaysCovered = 122; // August to November 2026
+constexpr int64_t kSecondsPerDay = 86400;
+// Card paths leave room for a terminator so that a rebuilt log could hold them as well.
+constexpr qsizetype kMaxVx7PathBytes = qsizetype(sizeof(CardRecord128::cardPath)) - 1;
+
+QDate firstDay() {
+    return QDate(2026, 8, 1);
+}
+
+// One 155-byte record of PhoneBook.dat.
+struct PhoneBookEntry {
+    uint8_t inUse;
+    char number1[30];
+    char number2[30];
+    char number3[30];
+    char name[35];
+    uint8_t type;
+    uint8_t reserved[28];
+
+    static constexpr size_t kSize = 155;
+};
+static_assert(sizeof(PhoneBookEntry) == PhoneBookEntry::kSize);
+static_assert(offsetof(PhoneBookEntry, number1) == 1);
+static_assert(offsetof(PhoneBookEntry, number2) == 31);
+static_assert(offsetof(PhoneBookEntry, number3) == 61);
+static_assert(offsetof(PhoneBookEntry, name) == 91);
+static_assert(offsetof(PhoneBookEntry, type) == 126);
+static_assert(offsetof(PhoneBookEntry, reserved) == 127);
+
+struct Contact {
+    const char* name;
+    std::array<const char*, 3> numbers;
+    uint8_t type;
+};
+
+constexpr std::array<Contact, 6> kContacts = {{
+    {"Anna Berger", {"03041234567", "01712345678", ""}, 0},
+    {"Dr. Martin Vogel", {"08912345670", "", ""}, 1},
+    {"Claire Dubois", {"0033145678901", "", ""}, 0},
+    {"Schulz Plumbing", {"0402233445", "01609876543", ""}, 2},
+    {"Office", {"06915551230", "06915551231", "06915551239"}, 1},
+    {"Tom Wheeler", {"00442071234567", "", ""}, 0},
+}};
+
+constexpr std::array<const char*, 8> kNotes = {
+    "Call back on Monday",
+    "Invoice 2026-114 disputed",
+    "Order confirmed by phone",
+    "Meeting moved to Thursday",
+    "Ask for the written quote",
+    "New delivery address",
+    "Important",
+    "Ref 55-1093",
+};
+
+constexpr std::array<const char*, 5> kRemarks = {"Customer", "Private", "Urgent", "Supplier", "Keep"};
+
+enum class Kind { None, PlainWav, ContainerIma, ContainerGsm, ContainerMuLaw };
+
+struct Planned {
+    uint32_t callType = 0;
+    int64_t start = 0; // seconds from the first day, 00:00
+    QString tag;
+    QString number;
+    QString name; // contact name, for the VX7's own name field
+    Kind kind = Kind::None;
+    uint32_t speechSeconds = 0;
+    uint32_t extraCallSeconds = 0;
+    QString note;
+    std::optional<BookmarkSpan> bookmark;
+    QString remark;
+    bool deleted = false;
+    bool marked = false;
+};
+
+template <typename T>
+void shuffle(std::vector<T>& items, SeededRandom& rng) {
+    for (size_t i = items.size(); i > 1; --i)
+        std::swap(items[i - 1], items[size_t(rng.range(0, int(i) - 1))]);
+}
+
+QString digits(SeededRandom& rng, int count) {
+    QString text;
+    for (int i = 0; i < count; ++i)
+        text += QChar(u'0' + (i == 0 ? rng.range(1, 9) : rng.range(0, 9)));
+    return text;
+}
+
+QString nationalNumber(SeededRandom& rng) {
+    static constexpr std::array<const char*, 6> kAreas = {"30", "40", "89", "221", "711", "6131"};
+    return QLatin1Char('0') + QLatin1String(kAreas[size_t(rng.range(0, 5))]) + digits(rng, rng.range(5, 7));
+}
+
+QString mobileNumber(SeededRandom& rng) {
+    static constexpr std::array<const char*, 6> kPrefixes = {"151", "160", "170", "171", "176", "177"};
+    return QLatin1Char('0') + QLatin1String(kPrefixes[size_t(rng.range(0, 5))]) +
+           digits(rng, rng.range(7, 8));
+}
+
+QString internationalNumber(SeededRandom& rng) {
+    static constexpr std::array<const char*, 7> kCountries = {"1", "33", "39", "41", "43", "44", "48"};
+    const QString country = QLatin1String(kCountries[size_t(rng.range(0, 6))]);
+    return QStringLiteral("00") + country + digits(rng, 12 - int(country.size()) - rng.range(0, 2));
+}
+
+QString shortNumber(SeededRandom& rng) {
+    static constexpr std::array<const char*, 5> kShort = {"110", "112", "116117", "11880", "19222"};
+    return QLatin1String(kShort[size_t(rng.range(0, 4))]);
+}
+
+// A caller or callee; sets the contact name when the number is one of the contacts.
+void pickNumber(Planned& r, SeededRandom& rng, int callOrdinal) {
+    double roll = rng.unit();
+    // The first few calls make sure every form of number turns up even on a small card.
+    if (callOrdinal == 1)
+        roll = 0.85;
+    else if (callOrdinal == 2)
+        roll = 0.92;
+    if (roll < 0.45) {
+        const Contact& c = kContacts[size_t(rng.range(0, int(kContacts.size()) - 1))];
+        r.number = QLatin1String(c.numbers[0]);
+        r.name = QLatin1String(c.name);
+    } else if (roll < 0.62) {
+        r.number = nationalNumber(rng);
+    } else if (roll < 0.78) {
+        r.number = mobileNumber(rng);
+    } else if (roll < 0.9) {
+        r.number = internationalNumber(rng);
+    } else if (roll < 0.96) {
+        r.number = shortNumber(rng);
+    } else if (r.callType != CallOutgoing) {
+        r.number.clear(); // caller withheld the number
+    } else {
+        r.number = nationalNumber(rng);
+    }
+    // A dialled service number confirmed with the hash key.
+    if (r.callType == CallOutgoing && r.name.isEmpty() && r.number.size() > 6 && r.number.size() <= 12 &&
+        (callOrdinal == 3 || rng.chance(0.1)))
+        r.number += u'#';
+}
+
+uint32_t speechSecondsFor(const Planned& r, SeededRandom& rng) {
+    switch (r.callType) {
+    case CallMissed:
+        return uint32_t(rng.range(3, 8));
+    case CallNote:
+    case CallNote2:
+        return uint32_t(rng.range(4, 40));
+    case CallTriggered:
+        return uint32_t(rng.range(10, 90));
+    case CallAnswering:
+        return uint32_t(rng.range(5, 40));
+    default: {
+        const double roll = rng.unit();
+        return uint32_t(roll < 0.7    ? rng.range(5, 45)
+                        : roll < 0.95 ? rng.range(45, 150)
+                                      : rng.range(150, 300));
+    }
+    }
+}
+
+QString tagFor(uint32_t callType, int noteOrdinal, SeededRandom& rng) {
+    switch (callType) {
+    case CallIncoming:
+        return QStringLiteral("I");
+    case CallOutgoing:
+        return QStringLiteral("O");
+    case CallNote:
+        if (noteOrdinal < 2)
+            return noteOrdinal == 0 ? QStringLiteral("NOTE") : QStringLiteral("N");
+        return rng.chance(0.5) ? QStringLiteral("NOTE") : QStringLiteral("N");
+    case CallTriggered:
+        return QStringLiteral("TRIG");
+    // The recorder's own tags for these kinds lie outside the table the program parses.
+    case CallMissed:
+        return QStringLiteral("MC");
+    case CallNote2:
+        return QStringLiteral("MEMO");
+    default:
+        return QStringLiteral("AM");
+    }
+}
+
+std::vector<uint32_t> callTypes(int count, SeededRandom& rng) {
+    // Every kind once (two notes for both tags, two missed calls for one without a recording), the rest
+    // in the proportions of an ordinary office line.
+    std::vector<uint32_t> types = {CallIncoming, CallOutgoing, CallNote,  CallNote,     CallTriggered,
+                                   CallMissed,   CallMissed,   CallNote2, CallAnswering};
+    static constexpr std::array<std::pair<uint32_t, int>, 7> kWeights = {{{CallIncoming, 30},
+                                                                          {CallOutgoing, 28},
+                                                                          {CallMissed, 10},
+                                                                          {CallNote, 8},
+                                                                          {CallNote2, 4},
+                                                                          {CallTriggered, 6},
+                                                                          {CallAnswering, 10}}};
+    while (int(types.size()) < count) {
+        int roll = rng.range(0, 95);
+        for (const auto& [type, weight] : kWeights) {
+            if (roll < weight) {
+                types.push_back(type);
+                break;
+            }
+            roll -= weight;
+        }
+    }
+    shuffle(types, rng);
+    types.resize(size_t(count));
+    return types;
+}
+
+Kind weightedKind(SeededRandom& rng) {
+    const int roll = rng.range(0, 99);
+    return roll < 40   ? Kind::PlainWav
+           : roll < 65 ? Kind::ContainerIma
+           : roll < 90 ? Kind::ContainerGsm
+                       : Kind::ContainerMuLaw;
+}
+
+std::vector<Planned> planCard(const DemoCardOptions& options, SeededRandom& rng) {
+    const int count = options.records;
+    std::vector<Planned> plan(static_cast<size_t>(count));
+    std::vector<int64_t> starts(static_cast<size_t>(count));
+    for (int64_t& s : starts)
+        s = rng.range(0, kDaysCovered - 1) * kSecondsPerDay + rng.range(7 * 3600 + 1800, 21 * 3600 + 1800);
+    std::sort(starts.begin(), starts.end());
+    const std::vector<uint32_t> types = callTypes(count, rng);
+
+    std::vector<Kind> firstKinds = {Kind::PlainWav, Kind::ContainerIma, Kind::ContainerGsm,
+                                    Kind::ContainerMuLaw};
+    shuffle(firstKinds, rng);
+    int calls = 0, notes = 0, missed = 0, recordings = 0, containers = 0;
+    int64_t earliest = 0;
+    for (int i = 0; i < count; ++i) {
+        Planned& r = plan[size_t(i)];
+        r.callType = types[size_t(i)];
+        r.tag = tagFor(r.callType, r.callType == CallNote ? notes++ : 0, rng);
+        if (!isNoteType(r.callType))
+            pickNumber(r, rng, ++calls);
+        else if (r.callType == CallTriggered && rng.chance(0.5))
+            r.number = rng.chance(0.5) ? nationalNumber(rng) : mobileNumber(rng);
+
+        const bool recorded = r.callType != CallMissed || (missed++ > 0 && rng.chance(0.5));
+        if (recorded) {
+            r.kind = recordings < int(firstKinds.size()) ? firstKinds[size_t(recordings)] : weightedKind(rng);
+            ++recordings;
+            r.speechSeconds = speechSecondsFor(r, rng);
+            if (r.kind == Kind::ContainerMuLaw)
+                r.speechSeconds = std::min<uint32_t>(r.speechSeconds, 40); // 8000 bytes a second
+            if (r.callType == CallIncoming || r.callType == CallOutgoing)
+                r.extraCallSeconds = uint32_t(rng.range(0, 6));
+        }
+        if (r.kind != Kind::None && r.kind != Kind::PlainWav) {
+            const int which = containers++;
+            const bool withNote = which == 0 || which == 2 || (which > 2 && rng.chance(0.45));
+            const bool withBookmark = which == 1 || which == 2 || (which > 2 && rng.chance(0.4));
+            if (withNote)
+                r.note = QLatin1String(kNotes[size_t(rng.range(0, int(kNotes.size()) - 1))]);
+            if (withBookmark && r.speechSeconds >= 3) {
+                const uint32_t start = uint32_t(rng.range(0, int(r.speechSeconds) - 2));
+                const uint32_t end =
+                    uint32_t(rng.range(int(start) + 1, int(std::min(r.speechSeconds - 1, start + 30))));
+                r.bookmark = BookmarkSpan{start, end};
+            }
+        }
+        if (options.model == ModelVX5 && rng.chance(0.25))
+            r.remark = QLatin1String(kRemarks[size_t(rng.range(0, int(kRemarks.size()) - 1))]);
+
+        // Calls follow each other, never overlap.
+        r.start = std::max(starts[size_t(i)], earliest);
+        earliest = r.start + r.speechSeconds + r.extraCallSeconds + rng.range(60, 900);
+    }
+
+    // A few calls deleted in the program and a few marked by the user, always among the ordinary calls
+    // so that every kind stays on the card.
+    std::vector<size_t> calls2or4, all;
+    for (size_t i = 0; i < plan.size(); ++i) {
+        all.push_back(i);
+        if (plan[i].callType == CallIncoming || plan[i].callType == CallOutgoing)
+            calls2or4.push_back(i);
+    }
+    shuffle(calls2or4, rng);
+    const size_t deleted = count >= 8 ? std::min(calls2or4.size() / 3, size_t(std::max(1, count / 15))) : 0;
+    for (size_t k = 0; k < deleted; ++k)
+        plan[calls2or4[k]].deleted = true;
+    shuffle(all, rng);
+    size_t marked = count >= 4 ? size_t(std::max(1, count / 10)) : 0;
+    for (size_t i : all) {
+        if (marked == 0)
+            break;
+        if (!plan[i].deleted) {
+            plan[i].marked = true;
+            --marked;
+        }
+    }
+    return plan;
+}
+
+struct Moment {
+    int year, month, day, hour, minute, second;
+};
+
+Moment momentOf(int64_t t) {
+    const QDate date = firstDay().addDays(t / kSecondsPerDay);
+    const int s = int(t % kSecondsPerDay);
+    return {date.year(), date.month(), date.day(), s / 3600, s / 60 % 60, s % 60};
+}
+
+QString twoDigits(int v) {
+    return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0'));
+}
+
+QString monthFolderName(const Moment& m) {
+    return QString::number(m.year) + twoDigits(m.month);
+}
+
+QString recordingName(const Planned& r, const Moment& m) {
+    const QString stamp =
+        monthFolderName(m) + twoDigits(m.day) + twoDigits(m.hour) + twoDigits(m.minute) + twoDigits(m.second);
+    const QString extension = r.kind == Kind::PlainWav ? QStringLiteral(".wav") : QStringLiteral(".xtr");
+    return stamp + u'-' + r.tag + u'-' + r.number + extension;
+}
+
+// The seconds the recorder stores for a recording of this many bytes.
+uint32_t storedSeconds(Kind kind, qsizetype size) {
+    if (kind == Kind::PlainWav)
+        return size <= 4155 ? 0 : uint32_t((size - 60) / 4096);
+    if (size <= 3089)
+        return 0;
+    const qsizetype rate = kind == Kind::ContainerGsm ? 1650 : kind == Kind::ContainerIma ? 4096 : 8000;
+    const qsizetype audio = size - qsizetype(ContainerHeader::kStandardDataOffset);
+    return uint32_t((audio + rate - 1) / rate);
+}
+
+std::optional<QByteArray> recordingBytes(const Planned& r, uint32_t seed, size_t index, QString* error) {
+    SpeechOptions speech;
+    speech.seed = seed * 2654435761u + uint32_t(index) * 40503u + 17u;
+    speech.samples = size_t(r.speechSeconds) * kSpeechSampleRate;
+    speech.voices = (r.callType == CallIncoming || r.callType == CallOutgoing) ? 2 : 1;
+    const std::vector<int16_t> samples = synthesizeSpeech(speech);
+    if (r.kind == Kind::PlainWav)
+        return plainWavRecording(samples);
+    ContainerContent content;
+    content.formatCode = r.kind == Kind::ContainerIma   ? FormatImaAdpcm
+                         : r.kind == Kind::ContainerGsm ? FormatGsm
+                                                        : FormatMuLaw;
+    content.note = r.note;
+    content.bookmark = r.bookmark;
+    return containerRecording(samples, content, error);
+}
+
+template <size_t N>
+void putText(uint8_t (&field)[N], const QByteArray& bytes) {
+    std::memcpy(field, bytes.constData(), std::min(N, size_t(bytes.size())));
+}
+
+QByteArray vx7Record(const Planned& r, const Moment& m, const QByteArray& cardPath,
+                     uint32_t recordingSeconds) {
+    CardRecord128 c{};
+    c.valid = r.deleted ? 0 : 1;
+    c.callType = uint8_t(r.callType);
+    c.auxFlag = 1;
+    c.marked = r.marked ? 1 : 0;
+    c.year = uint8_t(m.year - 2000);
+    c.month = uint8_t(m.month);
+    c.day = uint8_t(m.day);
+    c.hour = uint8_t(m.hour);
+    c.minute = uint8_t(m.minute);
+    const QString number = r.number.left(int(sizeof c.number));
+    c.numberLength = uint8_t(number.size());
+    for (qsizetype i = 0; i < number.size(); ++i)
+        c.number[i] = isNoteType(r.callType) ? uint8_t(number[i].toLatin1()) : charToDigitCode(number[i]);
+    const QByteArray name = r.name.toLatin1().left(qsizetype(sizeof c.name));
+    c.nameLength = uint8_t(name.size());
+    putText(c.name, name);
+    c.callDuration.set(recordingSeconds + r.extraCallSeconds);
+    c.recordingDuration.set(recordingSeconds);
+    putText(c.cardPath, cardPath);
+    return QByteArray(reinterpret_cast<const char*>(&c), sizeof c);
+}
+
+QByteArray vx5Record(const Planned& r, const Moment& m, const QByteArray& cardPath,
+                     uint32_t recordingSeconds) {
+    CardRecord256 c{};
+    c.valid = r.deleted ? 0 : 1;
+    c.callType = uint8_t(r.callType);
+    c.auxFlag = 1;
+    c.marked = r.marked ? 1 : 0;
+    c.year = uint8_t(m.year - 2000);
+    c.month = uint8_t(m.month);
+    c.day = uint8_t(m.day);
+    c.hour = uint8_t(m.hour);
+    c.minute = uint8_t(m.minute);
+    const QByteArray number = r.number.toLatin1().left(qsizetype(sizeof c.number));
+    c.numberLength = uint8_t(number.size());
+    putText(c.number, number);
+    c.callDuration.set(recordingSeconds + r.extraCallSeconds);
+    c.recordingDuration.set(recordingSeconds);
+    putText(c.cardPath, cardPath);
+    putText(c.remark, r.remark.toLatin1());
+    return QByteArray(reinterpret_cast<const char*>(&c), sizeof c);
+}
+
+QByteArray phoneBook() {
+    QByteArray book;
+    for (const Contact& contact : kContacts) {
+        PhoneBookEntry e{};
+        e.inUse = 1;
+        std::strncpy(e.number1, contact.numbers[0], sizeof e.number1 - 1);
+        std::strncpy(e.number2, contact.numbers[1], sizeof e.number2 - 1);
+        std::strncpy(e.number3, contact.numbers[2], sizeof e.number3 - 1);
+        std::strncpy(e.name, contact.name, sizeof e.name - 1);
+        e.type = contact.type;
+        book.append(reinterpret_cast<const char*>(&e), sizeof e);
+    }
+    return book;
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes, QString* error) {
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size())
+        return true;
+    if (error)
+        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+    return false;
+}
+
+} // namespace democard_internal
+
+bool writeDemoCard(const QString& dir, const DemoCardOptions& options, QString* error) {
+    using namespace democard_internal;
+    auto fail = [error](const QString& text) {
+        if (error)
+            *error = text;
+        return false;
+    };
+    if (options.model != ModelVX7 && options.model != ModelVX5)
+        return fail(QStringLiteral("model must be 0 or 1"));
+    if (options.records < 0 || options.records > kMaxRecords)
+        return fail(QStringLiteral("records must be 0 to %1").arg(kMaxRecords));
+    const QDir root(dir);
+    if (!QDir().mkpath(dir))
+        return fail(QStringLiteral("cannot create %1").arg(dir));
+    if (QFile::exists(root.filePath(QStringLiteral("CallLog.dat"))))
+        return fail(QStringLiteral("%1 already holds a call log").arg(dir));
+
+    SeededRandom rng(0xCA4D0000ull + options.seed);
+    std::vector<Planned> plan = planCard(options, rng);
+    const bool vx5 = options.model == ModelVX5;
+    const auto& codePage = platform::systemCodePage();
+
+    QByteArray log;
+    for (size_t i = 0; i < plan.size(); ++i) {
+        Planned& r = plan[i];
+        const Moment m = momentOf(r.start);
+        QByteArray cardPath;
+        uint32_t seconds = 0;
+        if (r.kind != Kind::None) {
+            const QString folder = (vx5 ? QStringLiteral("RECORD\\") : QString()) + monthFolderName(m);
+            QString name = recordingName(r, m);
+            cardPath = codePage.encode(folder + u'\\' + name);
+            // A long number on a VX7 card gives way to a shorter one rather than overflow the path field.
+            while (!vx5 && cardPath.size() > kMaxVx7PathBytes) {
+                r.number = nationalNumber(rng);
+                r.name.clear();
+                name = recordingName(r, m);
+                cardPath = codePage.encode(folder + u'\\' + name);
+            }
+            const auto bytes = recordingBytes(r, options.seed, i, error);
+            if (!bytes)
+                return false;
+            seconds = storedSeconds(r.kind, bytes->size());
+            // Deleted records lost their recording with them.
+            if (!r.deleted) {
+                const QString folderPath = root.filePath(QString(folder).replace(u'\\', u'/'));
+                if (!QDir().mkpath(folderPath))
+                    return fail(QStringLiteral("cannot create %1").arg(folderPath));
+                if (!writeFile(folderPath + u'/' + name, *bytes, error))
+                    return false;
+            }
+        }
+        log += vx5 ? vx5Record(r, m, cardPath, seconds) : vx7Record(r, m, cardPath, seconds);
+    }
+    if (!writeFile(root.filePath(QStringLiteral("CallLog.dat")), log, error))
+        return false;
+    if (vx5 && !writeFile(root.filePath(QStringLiteral("PhoneBook.dat")), phoneBook(), error))
+        return false;
+    return true;
+}
+
+} // namespace tessa

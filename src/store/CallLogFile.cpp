@@ -76,10 +76,10 @@ QString monthLogPathOfMonth(const QString& backupRoot, int modelCode, uint32_t y
 bool isMonthLogName(const QString& path) { return path.endsWith(kMonthLogSuffix); }
 
 void boundMonthLogStrings(CallRecord& record) {
-    record.number.bound(31);
-    record.name.bound(36);
-    record.shortPath.bound(45);
-    record.fullPath.bound(259);
+    record.number.bound<31>();
+    record.name.bound<36>();
+    record.shortPath.bound<45>();
+    record.fullPath.bound<259>();
 }
 
 LogReadStatus readCardLog(const QString& path, char driveLetter, int modelCode, const ContactList* contacts,

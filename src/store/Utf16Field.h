@@ -38,10 +38,11 @@ struct Utf16Field {
         for (size_t i = 0; i < N; ++i)
             units[i].set(i < n ? s.at(qsizetype(i)).unicode() : 0);
     }
-    // Cuts the text to at most maxUnits units by writing a terminator.
-    void bound(size_t maxUnits) {
-        if (maxUnits < N)
-            units[maxUnits].set(0);
+    // Cuts the text to at most MaxUnits units by writing a terminator.
+    template <size_t MaxUnits>
+    void bound() {
+        static_assert(MaxUnits < N);
+        units[MaxUnits].set(0);
     }
     bool equals(const QString& s) const {
         const size_t n = length();

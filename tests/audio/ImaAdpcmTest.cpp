@@ -1,15 +1,14 @@
 #include "audio/ImaAdpcm.h"
+
 #include "audio/RecordingWriter.h"
 #include "audio/SpeechSynth.h"
 #include "store/LittleEndian.h"
 #include "support/TempDir.h"
 
+#include <cmath>
+#include <gtest/gtest.h>
 #include <QProcess>
 #include <QStandardPaths>
-
-#include <gtest/gtest.h>
-
-#include <cmath>
 
 // Helpers live in a named namespace: the tests are compiled in unity batches.
 namespace ima_test {
@@ -104,7 +103,7 @@ TEST(ImaAdpcm, DecodesHandWorkedCodesLowNibbleFirst) {
     // Predictor -1000, index 0 (step 7). Codes 7, F, 0, 8 in that order.
     const auto s = decode(block(-1000, 0, {0xF7, 0x80}));
     EXPECT_EQ(s[0], -1000);
-    EXPECT_EQ(s[1], -989); // code 7: 0 + 7 + 3 + 1; index 8 (step 16)
+    EXPECT_EQ(s[1], -989);  // code 7: 0 + 7 + 3 + 1; index 8 (step 16)
     EXPECT_EQ(s[2], -1019); // code F: -(2 + 16 + 8 + 4); index 16 (step 34)
     EXPECT_EQ(s[3], -1015); // code 0: +34 >> 3; index 15 (step 31)
     EXPECT_EQ(s[4], -1018); // code 8: -(31 >> 3); index 14
@@ -162,14 +161,15 @@ TEST(ImaAdpcm, AgreesWithSoxOnBothSides) {
     // Blocks coded by sox, decoded by us and by sox.
     const QString in = dir.write(QStringLiteral("in.wav"), pcmWav(input));
     const QString soxIma = dir.file(QStringLiteral("sox-ima.wav"));
-    ASSERT_TRUE(sox({QStringLiteral("-D"), in, QStringLiteral("-e"), QStringLiteral("ima-adpcm"), QStringLiteral("-r"),
-                     QStringLiteral("8000"), soxIma}));
+    ASSERT_TRUE(sox({QStringLiteral("-D"), in, QStringLiteral("-e"), QStringLiteral("ima-adpcm"),
+                     QStringLiteral("-r"), QStringLiteral("8000"), soxIma}));
     const QByteArray soxFile = tessa::test::TempDir::read(soxIma);
     ASSERT_GT(soxFile.size(), 60);
     ASSERT_EQ(readLeU16(reinterpret_cast<const uint8_t*>(soxFile.constData()) + 32), kImaBlockBytes);
     const QByteArray blocks = soxFile.mid(52, 4) == "data" ? soxFile.mid(60) : wavData(soxFile);
     ASSERT_FALSE(blocks.isEmpty());
-    const auto ours = decodeImaAdpcm(reinterpret_cast<const uint8_t*>(blocks.constData()), size_t(blocks.size()));
+    const auto ours =
+        decodeImaAdpcm(reinterpret_cast<const uint8_t*>(blocks.constData()), size_t(blocks.size()));
     const QString soxPcm = dir.file(QStringLiteral("sox-pcm.wav"));
     ASSERT_TRUE(sox({soxIma, QStringLiteral("-e"), QStringLiteral("signed-integer"), QStringLiteral("-b"),
                      QStringLiteral("16"), soxPcm}));
@@ -183,8 +183,8 @@ TEST(ImaAdpcm, AgreesWithSoxOnBothSides) {
     ASSERT_TRUE(sox({mine, QStringLiteral("-e"), QStringLiteral("signed-integer"), QStringLiteral("-b"),
                      QStringLiteral("16"), minePcm}));
     const QByteArray mineFile = tessa::test::TempDir::read(mine);
-    const auto ourDecode =
-        decodeImaAdpcm(reinterpret_cast<const uint8_t*>(mineFile.constData()) + 60, size_t(mineFile.size() - 60));
+    const auto ourDecode = decodeImaAdpcm(reinterpret_cast<const uint8_t*>(mineFile.constData()) + 60,
+                                          size_t(mineFile.size() - 60));
     auto soxDecode = pcmSamples(wavData(tessa::test::TempDir::read(minePcm)));
     ASSERT_GE(soxDecode.size(), input.size());
     ASSERT_LE(soxDecode.size(), ourDecode.size());

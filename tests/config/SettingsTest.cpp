@@ -72,8 +72,9 @@ TEST_F(SettingsTest, ReadOnlyFileFailsWithoutDamage) {
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
     const bool root = QFileInfo(path).isWritable(); // root writes anyway
     EXPECT_EQ(writeIntSetting(QStringLiteral("DevType"), 0), root);
-    if (!root)
+    if (!root) {
         EXPECT_EQ(readIntSetting(QStringLiteral("DevType")), 1);
+    }
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 

@@ -60,6 +60,9 @@ protected:
         // Optical drive: whole disk, no bus hint, only the kernel's removable flag.
         addBlockDevice("11:0", "devices/pci0000:00/0000:00:17.0/ata2/host1/target1:0:0/1:0:0:0/block/sr0",
                        QString(), "1");
+        // Partition of a disk the kernel flags removable, on no telling bus.
+        addBlockDevice("8:49", "devices/pci0000:00/0000:00:17.0/ata3/host2/target2:0:0/2:0:0:0/block/sdd",
+                       "sdd1", "1");
     }
 
     void addBlockDevice(const QString& majorMinor, const QString& diskFolder, const QString& partition,
@@ -96,7 +99,8 @@ const QByteArray kDesktopMounts = "22 1 254:0 / / rw,relatime - ext4 /dev/vda1 r
                                   "33 22 8:2 /old /srv/old rw - ext4 /dev/sda2 rw\n"
                                   "34 22 0:52 / /srv/old rw - tmpfs tmpfs rw\n"
                                   "35 22 0:53 / /home/u/.cache/doc rw - fuse.portal portal rw\n"
-                                  "36 22 0:54 / /mnt/nas rw - cifs //nas/music rw\n";
+                                  "36 22 0:54 / /mnt/nas rw - cifs //nas/music rw\n"
+                                  "37 22 8:49 / /media/u/Zip rw - vfat /dev/sdd1 rw\n";
 
 TEST_F(VolumeTableMachine, ClassifiesMountsAndGivesLettersInOrder) {
     writeMountInfo(kDesktopMounts);
@@ -109,6 +113,7 @@ TEST_F(VolumeTableMachine, ClassifiesMountsAndGivesLettersInOrder) {
         {'G', {DriveRemovable, "/media/u/SD"}},
         {'H', {DriveRemovable, "/media/cdrom"}},
         {'I', {DriveRemote, "/mnt/nas"}},
+        {'J', {DriveRemovable, "/media/u/Zip"}},
     };
     EXPECT_EQ(table, expected);
 }
@@ -129,13 +134,13 @@ TEST_F(VolumeTableMachine, LettersStayWithTheirMountsAcrossRefreshes) {
     EXPECT_EQ(volumes['D'].second, "/home");
     EXPECT_EQ(volumes['F'].second, "/mnt/share");
     EXPECT_EQ(volumes['I'].second, "/mnt/nas");
-    EXPECT_EQ(volumes.size(), 7u);
+    EXPECT_EQ(volumes.size(), 8u);
 
     // The card comes back (a new mount): it gets the lowest free letter, the others stay.
     later += "41 22 8:17 / /media/u/My\\040Card rw - vfat /dev/sdb1 rw\n";
     writeMountInfo(later);
     volumes = byLetter(table.refresh());
-    EXPECT_EQ(volumes['J'], std::make_pair(int(DriveRemovable), QString("/media/u/My Card")));
+    EXPECT_EQ(volumes['K'], std::make_pair(int(DriveRemovable), QString("/media/u/My Card")));
     EXPECT_EQ(volumes['E'].second, "/media/u/Stick");
     EXPECT_EQ(volumes['G'].second, "/media/u/SD");
 
@@ -145,7 +150,7 @@ TEST_F(VolumeTableMachine, LettersStayWithTheirMountsAcrossRefreshes) {
     writeMountInfo(later);
     volumes = byLetter(table.refresh());
     EXPECT_EQ(volumes['E'], std::make_pair(int(DriveRemote), QString("/mnt/backup")));
-    EXPECT_EQ(volumes['J'].second, "/media/u/My Card");
+    EXPECT_EQ(volumes['K'].second, "/media/u/My Card");
 }
 
 TEST_F(VolumeTableMachine, MountsBeyondZGetNoLetter) {

@@ -1,0 +1,127 @@
+#include "audio/G711.h"
+
+#include "store/LittleEndian.h"
+#include "support/TempDir.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <QProcess>
+#include <QStandardPaths>
+
+// Helpers live in a named namespace: the tests are compiled in unity batches.
+namespace g711_test {
+
+using namespace tessa;
+
+// Width of the quantisation interval of a code, in 16-bit units.
+int muLawInterval(uint8_t code) {
+    return 8 << ((~code >> 4) & 7);
+}
+int aLawInterval(uint8_t code) {
+    const int segment = ((code ^ 0x55) >> 4) & 7;
+    return segment < 2 ? 16 : 8 << segment;
+}
+
+QByteArray wavData(const QByteArray& file) {
+    qsizetype pos = 12;
+    while (pos + 8 <= file.size()) {
+        const uint32_t size = readLeU32(reinterpret_cast<const uint8_t*>(file.constData()) + pos + 4);
+        if (file.mid(pos, 4) == "data")
+            return file.mid(pos + 8, qsizetype(size));
+        pos += 8 + qsizetype(size) + (size & 1);
+    }
+    return {};
+}
+
+bool sox(const QStringList& args) {
+    QProcess p;
+    p.start(QStringLiteral("sox"), args);
+    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+} // namespace g711_test
+
+using namespace g711_test;
+
+TEST(G711, ExpansionTablesHoldTheStandardValues) {
+    EXPECT_EQ(expandMuLaw(0x00), -32124);
+    EXPECT_EQ(expandMuLaw(0x7F), 0);
+    EXPECT_EQ(expandMuLaw(0x80), 32124);
+    EXPECT_EQ(expandMuLaw(0xFF), 0);
+    EXPECT_EQ(expandMuLaw(0xFE), 8);
+    EXPECT_EQ(expandMuLaw(0x70), -120);
+    EXPECT_EQ(expandMuLaw(0x10), -15996);
+    EXPECT_EQ(expandALaw(0xD5), 8);
+    EXPECT_EQ(expandALaw(0x55), -8);
+    EXPECT_EQ(expandALaw(0xAA), 32256);
+    EXPECT_EQ(expandALaw(0x2A), -32256);
+    EXPECT_EQ(expandALaw(0xC5), 264);
+
+    const uint8_t codes[] = {0x00, 0x80, 0xFF};
+    int16_t out[3] = {};
+    expandMuLaw(codes, 3, out);
+    EXPECT_EQ(out[1], 32124);
+    expandALaw(codes, 3, out);
+    EXPECT_EQ(out[0], expandALaw(0x00));
+}
+
+TEST(G711, CompressionStaysWithinOneStepAndIsMonotonic) {
+    struct Law {
+        uint8_t (*compress)(int16_t);
+        int16_t (*expand)(uint8_t);
+        int (*interval)(uint8_t);
+    };
+    const Law laws[] = {{compressMuLaw, expandMuLaw, muLawInterval},
+                        {compressALaw, expandALaw, aLawInterval}};
+    for (const Law& law : laws) {
+        int previous = -32768;
+        for (int x = -32768; x <= 32767; ++x) {
+            const uint8_t code = law.compress(int16_t(x));
+            const int y = law.expand(code);
+            ASSERT_LE(std::abs(y - x), law.interval(code)) << x;
+            ASSERT_GE(y, previous) << x;
+            previous = y;
+        }
+        // Every value of the table codes back to itself.
+        for (int c = 0; c < 256; ++c)
+            ASSERT_EQ(law.expand(law.compress(law.expand(uint8_t(c)))), law.expand(uint8_t(c))) << c;
+    }
+    EXPECT_EQ(compressMuLaw(0), 0xFF);
+    EXPECT_EQ(compressMuLaw(32767), 0x80);
+    EXPECT_EQ(compressMuLaw(-32768), 0x00);
+    EXPECT_EQ(compressALaw(0), 0xD5);
+    EXPECT_EQ(compressALaw(-32768), 0x2A);
+}
+
+TEST(G711, MuLawAgreesWithSoxOnARamp) {
+    if (QStandardPaths::findExecutable(QStringLiteral("sox")).isEmpty())
+        GTEST_SKIP() << "sox is not installed";
+    tessa::test::TempDir dir;
+    QByteArray ramp;
+    for (int x = -32768; x <= 32767; ++x) {
+        ramp.append(char(x & 0xFF));
+        ramp.append(char((x >> 8) & 0xFF));
+    }
+    const QString raw = dir.write(QStringLiteral("ramp.raw"), ramp);
+    const QString ulaw = dir.file(QStringLiteral("ramp.wav"));
+    ASSERT_TRUE(sox({QStringLiteral("-D"), QStringLiteral("-t"), QStringLiteral("raw"), QStringLiteral("-r"),
+                     QStringLiteral("8000"), QStringLiteral("-e"), QStringLiteral("signed-integer"),
+                     QStringLiteral("-b"), QStringLiteral("16"), QStringLiteral("-c"), QStringLiteral("1"),
+                     raw, QStringLiteral("-e"), QStringLiteral("mu-law"), ulaw}));
+    const QByteArray codes = wavData(tessa::test::TempDir::read(ulaw));
+    ASSERT_EQ(codes.size(), 65536);
+    int mismatches = 0;
+    for (int i = 0; i < 65536; ++i)
+        mismatches += uint8_t(codes[i]) != compressMuLaw(int16_t(i - 32768));
+    EXPECT_EQ(mismatches, 0);
+
+    const QString back = dir.file(QStringLiteral("back.wav"));
+    ASSERT_TRUE(sox({ulaw, QStringLiteral("-e"), QStringLiteral("signed-integer"), QStringLiteral("-b"),
+                     QStringLiteral("16"), back}));
+    const QByteArray pcm = wavData(tessa::test::TempDir::read(back));
+    ASSERT_EQ(pcm.size(), 2 * 65536);
+    for (int i = 0; i < 65536; ++i) {
+        const auto sample = int16_t(readLeU16(reinterpret_cast<const uint8_t*>(pcm.constData()) + 2 * i));
+        ASSERT_EQ(sample, expandMuLaw(uint8_t(codes[i]))) << i;
+    }
+}

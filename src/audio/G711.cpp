@@ -1,5 +1,7 @@
 #include "audio/G711.h"
 
+#include <algorithm>
+
 namespace tessa {
 
 // Named rather than anonymous: the library is built in unity batches, where anonymous namespaces of
@@ -52,9 +54,9 @@ constinit const std::array<int16_t, 256> kALawToLinear =
 
 uint8_t compressMuLaw(int16_t sample) {
     using namespace g711_internal;
-    // The companding works on 14-bit magnitudes; the arithmetic shift rounds negative samples away from
-    // zero, as the reference coder does.
-    int value = sample >> 2;
+    // The companding works on 14-bit values. Rounding to the nearest one, as other audio tools do, keeps
+    // our files identical to theirs.
+    int value = std::min((sample + 2) >> 2, 8191);
     uint8_t mask = 0xFF;
     if (value < 0) {
         value = -value;
@@ -71,14 +73,12 @@ uint8_t compressMuLaw(int16_t sample) {
 
 uint8_t compressALaw(int16_t sample) {
     using g711_internal::segmentAbove;
-    int value = sample >> 3; // 13-bit magnitude domain
+    int value = std::min((sample + 4) >> 3, 4095); // 13-bit values, rounded as for mu-law
     uint8_t mask = 0xD5;
     if (value < 0) {
         value = -value - 1;
         mask = 0x55;
     }
-    if (value > 0xFFF)
-        value = 0xFFF;
     const int segment = value < 0x20 ? 0 : segmentAbove(value, 4);
     const int mantissa = segment < 2 ? (value >> 1) & 0x0F : (value >> segment) & 0x0F;
     return uint8_t((segment << 4 | mantissa) ^ mask);

@@ -146,7 +146,7 @@ struct Resonator {
 };
 
 // Glottal flow over one pitch period (phase 0..1): a smooth opening, a quicker closing, then closed.
-double glottalFlow(double phase) {
+double glottalFlowExact(double phase) {
     constexpr double rise = 0.4;
     constexpr double fall = 0.16;
     if (phase < rise)
@@ -154,6 +154,37 @@ double glottalFlow(double phase) {
     if (phase < rise + fall)
         return std::cos(0.5 * kPi * (phase - rise) / fall);
     return 0;
+}
+
+// The shapes are tabulated once: evaluating them per sample dominated the time to write a demo card.
+constexpr size_t kTableSteps = 1024;
+
+struct ShapeTables {
+    std::array<double, kTableSteps + 1> glottal;
+    std::array<double, kTableSteps + 1> raisedCosine; // 0 to 1 over 0..1
+};
+
+const ShapeTables& shapes() {
+    static const ShapeTables tables = [] {
+        ShapeTables t{};
+        for (size_t i = 0; i <= kTableSteps; ++i) {
+            const double x = double(i) / kTableSteps;
+            t.glottal[i] = glottalFlowExact(x);
+            t.raisedCosine[i] = 0.5 * (1 - std::cos(kPi * x));
+        }
+        return t;
+    }();
+    return tables;
+}
+
+double lookup(const std::array<double, kTableSteps + 1>& table, double x) {
+    const double pos = std::clamp(x, 0.0, 1.0) * kTableSteps;
+    const size_t i = std::min(size_t(pos), kTableSteps - 1);
+    return table[i] + (table[i + 1] - table[i]) * (pos - double(i));
+}
+
+double glottalFlow(double phase) {
+    return lookup(shapes().glottal, phase);
 }
 
 double gaussianish(SeededRandom& rng) {
@@ -165,9 +196,9 @@ double envelope(size_t t, size_t length) {
     const size_t attack = std::min<size_t>(length / 3, size_t(0.03 * kRate));
     const size_t release = std::min<size_t>(length / 2, size_t(0.07 * kRate));
     if (t < attack)
-        return 0.5 * (1 - std::cos(kPi * double(t) / double(attack)));
+        return lookup(shapes().raisedCosine, double(t) / double(attack));
     if (t + release > length)
-        return 0.5 * (1 - std::cos(kPi * double(length - t) / double(release)));
+        return lookup(shapes().raisedCosine, double(length - t) / double(release));
     return 1.0;
 }
 
@@ -193,7 +224,7 @@ std::vector<int16_t> synthesizeSpeech(const SpeechOptions& options) {
     std::array<double, 3> target = current;
     constexpr std::array<double, 3> kBandwidths = {80, 100, 160};
     const double glide = 1.0 / (0.025 * kRate); // formants move within about 25 ms
-    double phase = 0, previousFlow = 0;
+    double phase = 0, previousFlow = 0, vibrato = 1;
     double pitch = voices[0].pitch;
     double hissPrevious = 0;
     double dcIn = 0, dcOut = 0;
@@ -218,7 +249,6 @@ std::vector<int16_t> synthesizeSpeech(const SpeechOptions& options) {
                 const double along = double(v) / double(syl.voiced);
                 const double wanted = syl.pitchFrom + (syl.pitchTo - syl.pitchFrom) * along;
                 pitch += (wanted - pitch) * 0.002;
-                const double vibrato = 1 + 0.012 * std::sin(2 * kPi * 5.3 * double(n) / kRate);
                 phase += pitch * vibrato * (1 + 0.004 * gaussianish(rng)) / kRate;
                 if (phase >= 1)
                     phase -= 1;
@@ -232,6 +262,7 @@ std::vector<int16_t> synthesizeSpeech(const SpeechOptions& options) {
             }
         }
         if (n % 16 == 0) {
+            vibrato = 1 + 0.012 * std::sin(2 * kPi * 5.3 * double(n) / kRate);
             for (size_t k = 0; k < 3; ++k) {
                 current[k] += (target[k] - current[k]) * std::min(1.0, glide * 16);
                 formants[k].tune(current[k], kBandwidths[k]);

@@ -159,10 +159,6 @@ void pickNumber(Planned& r, SeededRandom& rng, int callOrdinal) {
     } else {
         r.number = nationalNumber(rng);
     }
-    // A dialled service number confirmed with the hash key.
-    if (r.callType == CallOutgoing && r.name.isEmpty() && r.number.size() > 6 && r.number.size() <= 12 &&
-        (callOrdinal == 3 || rng.chance(0.1)))
-        r.number += u'#';
 }
 
 uint32_t speechSecondsFor(const Planned& r, SeededRandom& rng) {
@@ -255,6 +251,7 @@ std::vector<Planned> planCard(const DemoCardOptions& options, SeededRandom& rng)
                                     Kind::ContainerMuLaw};
     shuffle(firstKinds, rng);
     int calls = 0, notes = 0, missed = 0, recordings = 0, containers = 0;
+    bool hashDialled = false;
     int64_t earliest = 0;
     for (int i = 0; i < count; ++i) {
         Planned& r = plan[size_t(i)];
@@ -262,10 +259,16 @@ std::vector<Planned> planCard(const DemoCardOptions& options, SeededRandom& rng)
         r.tag = tagFor(r.callType, r.callType == CallNote ? notes++ : 0, rng);
         if (!isNoteType(r.callType))
             pickNumber(r, rng, ++calls);
-        else if (r.callType == CallTriggered && rng.chance(0.5))
+        // A dialled service number confirmed with the hash key, at least once.
+        if (r.callType == CallOutgoing && r.name.isEmpty() && r.number.size() > 6 && r.number.size() <= 12 &&
+            (!hashDialled || rng.chance(0.1))) {
+            r.number += u'#';
+            hashDialled = true;
+        } else if (r.callType == CallTriggered && rng.chance(0.5))
             r.number = rng.chance(0.5) ? nationalNumber(rng) : mobileNumber(rng);
 
-        const bool recorded = r.callType != CallMissed || (missed++ > 0 && rng.chance(0.5));
+        // The first missed call left no recording, the second did, later ones either.
+        const bool recorded = r.callType != CallMissed || (++missed == 2 || (missed > 2 && rng.chance(0.5)));
         if (recorded) {
             r.kind = recordings < int(firstKinds.size()) ? firstKinds[size_t(recordings)] : weightedKind(rng);
             ++recordings;
@@ -352,7 +355,7 @@ uint32_t storedSeconds(Kind kind, qsizetype size) {
         return size <= 4155 ? 0 : uint32_t((size - 60) / 4096);
     if (size <= 3089)
         return 0;
-    const qsizetype rate = kind == Kind::ContainerGsm ? 1650 : kind == Kind::ContainerIma ? 4096 : 8000;
+    const qsizetype rate = kind == Kind::ContainerGsm ? 1650 : kind == Kind::ContainerIma ? 4055 : 8000;
     const qsizetype audio = size - qsizetype(ContainerHeader::kStandardDataOffset);
     return uint32_t((audio + rate - 1) / rate);
 }

@@ -23,6 +23,10 @@ std::optional<ConfigLocations>& overridden() {
 }
 
 ConfigLocations detectLocations() {
+    // A Config folder named by the environment wins: the demo and tests run the program on a copy.
+    const QString named = qEnvironmentVariable("TESSA_CONFIG_DIR");
+    if (!named.isEmpty())
+        return portableConfigLocations(named);
     const QString program = programFolder();
     const QString beside = program + QStringLiteral("/Config");
     if (QFileInfo(beside).isDir())

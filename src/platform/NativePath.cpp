@@ -47,7 +47,8 @@ QString withSlashes(QStringView path) {
 } // namespace
 
 bool hasDrivePrefix(const QString& programPath) {
-    return programPath.size() >= 2 && isDriveLetterChar(programPath[0]) && programPath[1] == QLatin1Char(':') &&
+    return programPath.size() >= 2 && isDriveLetterChar(programPath[0]) &&
+           programPath[1] == QLatin1Char(':') &&
            (programPath.size() == 2 || isProgramPathSeparator(programPath[2]));
 }
 
@@ -56,7 +57,8 @@ QString nativePath(const QString& programPath) {
         return {};
     if (!hasDrivePrefix(programPath)) {
         // "E:name" is relative to a per-drive current folder, which does not exist here.
-        if (programPath.size() >= 2 && isDriveLetterChar(programPath[0]) && programPath[1] == QLatin1Char(':'))
+        if (programPath.size() >= 2 && isDriveLetterChar(programPath[0]) &&
+            programPath[1] == QLatin1Char(':'))
             return {};
         return withSlashes(programPath);
     }

@@ -1,5 +1,8 @@
 #include "platform/VolumeTable.h"
 
+#include <algorithm>
+#include <map>
+#include <mutex>
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -7,10 +10,6 @@
 #include <QHash>
 #include <QSet>
 #include <QStringList>
-
-#include <algorithm>
-#include <map>
-#include <mutex>
 #include <sys/statvfs.h>
 
 namespace tessa::platform {
@@ -63,7 +62,8 @@ uint32_t VolumeTable::driveMask() {
 }
 
 void VolumeTable::publish(std::vector<Volume> table) {
-    std::sort(table.begin(), table.end(), [](const Volume& a, const Volume& b) { return a.letter < b.letter; });
+    std::sort(table.begin(), table.end(),
+              [](const Volume& a, const Volume& b) { return a.letter < b.letter; });
     std::lock_guard lock(shared_->mutex);
     shared_->table = std::move(table);
     shared_->read = true;
@@ -107,9 +107,9 @@ QString unescapeMountField(const QByteArray& field) {
 
 bool isNetworkFileSystem(const QByteArray& fsType) {
     static const QSet<QByteArray> kinds = {
-        "nfs",       "nfs4",  "cifs",          "smb3",        "smbfs", "ncpfs",      "9p",   "afs",
-        "ceph",      "sshfs", "fuse.sshfs",    "glusterfs",   "fuse.glusterfs",      "lustre", "davfs",
-        "fuse.davfs2", "fuse.rclone", "fuse.s3fs"};
+        "nfs",   "nfs4",        "cifs",        "smb3",       "smbfs",     "ncpfs",          "9p",
+        "afs",   "ceph",        "sshfs",       "fuse.sshfs", "glusterfs", "fuse.glusterfs", "lustre",
+        "davfs", "fuse.davfs2", "fuse.rclone", "fuse.s3fs"};
     return kinds.contains(fsType);
 }
 
@@ -134,8 +134,8 @@ QByteArray readSmallFile(const QString& path) {
 int blockDeviceType(const QString& sysDevBlock, const QByteArray& majorMinor) {
     if (majorMinor.startsWith("0:"))
         return DriveFixed; // no backing block device
-    const QString device = QFileInfo(sysDevBlock + QLatin1Char('/') + QString::fromLatin1(majorMinor))
-                               .canonicalFilePath();
+    const QString device =
+        QFileInfo(sysDevBlock + QLatin1Char('/') + QString::fromLatin1(majorMinor)).canonicalFilePath();
     if (device.isEmpty())
         return DriveFixed;
     QString disk = device;
@@ -155,7 +155,8 @@ int blockDeviceType(const QString& sysDevBlock, const QByteArray& majorMinor) {
 }
 
 // The mounts that hold user data, in mountinfo order, without the root file system (always C).
-std::vector<MountedFileSystem> readMountedFileSystems(const QByteArray& mountInfo, const QString& sysDevBlock) {
+std::vector<MountedFileSystem> readMountedFileSystems(const QByteArray& mountInfo,
+                                                      const QString& sysDevBlock) {
     std::vector<MountedFileSystem> mounts;
     for (const QByteArray& line : mountInfo.split('\n')) {
         const QList<QByteArray> fields = line.split(' ');

@@ -6,11 +6,10 @@
 // TESSA_DRIVES ("E=/tmp/card1;F=/tmp/card2") replaces the removable media with folders acting as
 // removable drives.
 
-#include <QString>
-
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <QString>
 #include <vector>
 
 namespace tessa::platform {
@@ -24,9 +23,9 @@ enum DriveType : int {
 };
 
 struct Volume {
-    char letter = 0;     // 'C' to 'Z'
+    char letter = 0; // 'C' to 'Z'
     int type = DriveUnknown;
-    QString root;        // native folder, no trailing slash except for "/"
+    QString root; // native folder, no trailing slash except for "/"
 };
 
 struct DiskSpace {

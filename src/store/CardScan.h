@@ -6,9 +6,8 @@
 
 #include "platform/VolumeTable.h"
 
-#include <QString>
-
 #include <functional>
+#include <QString>
 
 namespace tessa {
 

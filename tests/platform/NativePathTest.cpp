@@ -1,4 +1,5 @@
 #include "platform/NativePath.h"
+
 #include "platform/VolumeTable.h"
 
 #include <gtest/gtest.h>
@@ -37,7 +38,8 @@ TEST_F(NativePathTest, AbsolutePathAfterThePrefixStaysOnTheCard) {
 }
 
 TEST_F(NativePathTest, PathsWithoutPrefixAreNative) {
-    EXPECT_EQ(nativePath("/home/u/Backup/VX7/201801/CallLogBK.dat"), "/home/u/Backup/VX7/201801/CallLogBK.dat");
+    EXPECT_EQ(nativePath("/home/u/Backup/VX7/201801/CallLogBK.dat"),
+              "/home/u/Backup/VX7/201801/CallLogBK.dat");
     EXPECT_EQ(nativePath("backup\\201801\\x.wav"), "backup/201801/x.wav");
 }
 

@@ -1,11 +1,11 @@
 #include "platform/VolumeTable.h"
-#include "support/TempDir.h"
 
-#include <QDir>
-#include <QFile>
+#include "support/TempDir.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
 
 namespace tessa::platform {
 namespace {
@@ -79,7 +79,9 @@ protected:
     }
 
     void writeMountInfo(const QByteArray& text) { dir_.write("mountinfo", text); }
-    SystemVolumeTable makeTable() { return SystemVolumeTable(dir_.file("mountinfo"), dir_.file("sys/dev/block")); }
+    SystemVolumeTable makeTable() {
+        return SystemVolumeTable(dir_.file("mountinfo"), dir_.file("sys/dev/block"));
+    }
 
     TempDir dir_;
     std::unique_ptr<ScopedEnvironment> env_;
@@ -193,7 +195,8 @@ TEST_F(VolumeTableMachine, SubstitutedDrivesReplaceRemovableMedia) {
     table.refresh(); // the nfs share holds F before the substitution
 
     const QString card1 = dir_.file("card1");
-    const QByteArray value = "E=" + QFile::encodeName(card1) + "; f=" + QFile::encodeName(dir_.file("card2/")) +
+    const QByteArray value = "E=" + QFile::encodeName(card1) +
+                             "; f=" + QFile::encodeName(dir_.file("card2/")) +
                              " ;C=/x;B=/y;A=/z;Q;=/r;1=/s;E=/dup;G=;HH=/t";
     ScopedEnvironment env("TESSA_DRIVES", &value);
     const auto volumes = byLetter(table.refresh());
@@ -203,7 +206,7 @@ TEST_F(VolumeTableMachine, SubstitutedDrivesReplaceRemovableMedia) {
         {'E', {DriveRemovable, card1}},
         {'F', {DriveRemovable, dir_.file("card2")}}, // folder need not exist
         {'G', {DriveRemote, "/mnt/share"}},          // moved off the letter the substitution uses
-        {'I', {DriveRemote, "/mnt/nas"}},           // stays where it was
+        {'I', {DriveRemote, "/mnt/nas"}},            // stays where it was
     };
     EXPECT_EQ(volumes, expected);
 }

@@ -6,11 +6,10 @@
 #include "platform/VolumeTable.h"
 #include "support/TempDir.h"
 
-#include <QStringList>
-
-#include <set>
-
+#include <functional>
 #include <gtest/gtest.h>
+#include <QStringList>
+#include <set>
 
 namespace tessa {
 namespace {
@@ -29,12 +28,15 @@ public:
     using FixedVolumeTable::FixedVolumeTable;
     platform::DiskSpace space(const Volume& volume) const override {
         ++spaceQueries;
+        if (onSpaceQuery)
+            onSpaceQuery();
         if (emptyReaders.count(volume.letter))
             return {};
         return FixedVolumeTable::space(volume);
     }
     std::set<char> emptyReaders;
     mutable int spaceQueries = 0;
+    std::function<void()> onSpaceQuery;
 };
 
 class CardScanTest : public ::testing::Test {
@@ -184,6 +186,16 @@ TEST_F(CardScanTest, BusyOrRebuildingScanTouchesNothing) {
     EXPECT_EQ(state_.cardRecords.count(), 1u);
     EXPECT_EQ(state_.cardDriveLetter, 0);
     EXPECT_TRUE(events_.isEmpty());
+}
+
+TEST_F(CardScanTest, LoaderStartingDuringTheWalkStopsTheTests) {
+    const Volume reader = drive('E', DriveRemovable, {"CallLog.dat"});
+    CardScanVolumes& table = install({reader, drive('F', DriveRemovable, {"CallLog.dat"})});
+    table.emptyReaders = {'E'};
+    table.onSpaceQuery = [this] { state_.busy = true; };
+    EXPECT_EQ(scanForCard(state_, recordingHooks()), 0);
+    EXPECT_EQ(table.spaceQueries, 1);
+    EXPECT_EQ(state_.cardDriveLetter, 0);
 }
 
 TEST_F(CardScanTest, LoaderNotStartedWhenBusyComesUpDuringTheScan) {

@@ -1,0 +1,19 @@
+#include "app/SingleInstance.h"
+
+namespace tessa {
+
+SingleInstance::SingleInstance(const QString& folder)
+    : path_(folder + QStringLiteral("/Norvel Quillbook Tessa Mutex.lock")), lock_(std::make_unique<QLockFile>(path_)) {
+    // A lock is stale only when its process is gone; QLockFile checks the process id for that.
+    lock_->setStaleLockTime(0);
+}
+
+bool SingleInstance::acquire() {
+    if (lock_->tryLock(0))
+        return true;
+    if (lock_->error() == QLockFile::LockFailedError && lock_->removeStaleLockFile())
+        return lock_->tryLock(0);
+    return false;
+}
+
+} // namespace tessa

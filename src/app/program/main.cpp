@@ -1,0 +1,36 @@
+// The Tessa program.
+
+#include "app/AppState.h"
+#include "app/SingleInstance.h"
+#include "app/ui/MainWindow.h"
+#include "config/ProgramFolder.h"
+#include "config/Settings.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("tessa"));
+    Q_INIT_RESOURCE(icons);
+
+    // A second instance ends at once, without a window or a message.
+    tessa::SingleInstance instance(tessa::privateTempFolder());
+    if (!instance.acquire())
+        return 0;
+
+    tessa::AppState state;
+    state.modelCode = tessa::readIntSetting(QStringLiteral("DevType")) == 1 ? 1 : 0;
+
+    int code = 0;
+    {
+        tessa::MainWindow window(state);
+        window.showMaximized();
+        code = QApplication::exec();
+    }
+    // The window and its workers are gone; now the records and contacts go.
+    state.contacts.clear();
+    state.cardRecords.clear();
+    state.backupRecords.clear();
+    state.importRecords.clear();
+    return code;
+}

@@ -1,0 +1,338 @@
+#include "app/ui/MainWindow.h"
+
+#include "app/AppState.h"
+#include "app/StatusTexts.h"
+#include "app/ui/AboutBox.h"
+#include "app/ui/ProgressWindow.h"
+#include "app/ui/WindowLoadSink.h"
+#include "browse/ui/MainView.h"
+#include "browse/ui/RecordListPage.h"
+#include "browse/RecordListModel.h"
+#include "config/Settings.h"
+#include "config/StringTable.h"
+#include "platform/DeviceLink.h"
+#include "platform/NativePath.h"
+#include "store/CallLogService.h"
+#include "store/CardScan.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QStorageInfo>
+
+namespace tessa {
+namespace {
+
+enum Command : int {
+    CmdSynchronise = 32774,
+    CmdAutoBackup = 32787,
+    CmdCardView = 32788,
+    CmdBackupViewVx7 = 32789,
+    CmdSetBackupFolder = 32790,
+    CmdBackupViewVx5 = 32794,
+    CmdRepair = 32800,
+    CmdAbout = 57664,
+    CmdExit = 57665,
+};
+
+constexpr int kPollInterval = 2000;
+constexpr int kCommandPollInterval = 1000;
+constexpr int kReloadInterval = 1000;
+
+} // namespace
+
+MainWindow::MainWindow(AppState& state, QWidget* parent) : QMainWindow(parent), state_(state) {
+    setObjectName(QStringLiteral("CMainFrame"));
+    setWindowTitle(QStringLiteral("%1  %2").arg(readStringSetting(QStringLiteral("Software")), kVersionText));
+
+    view_ = new MainView(state_, this);
+    setCentralWidget(view_);
+    connect(view_, &MainView::statusReport, this, &MainWindow::showPageSummary);
+    connect(view_, &MainView::commandRequested, this, &MainWindow::onCommand);
+
+    buildStatusBar();
+    buildMenus();
+
+    device_ = std::make_unique<DeviceLink>(this);
+    connect(device_.get(), &DeviceLink::notification, this, &MainWindow::onDeviceNotification);
+    device_->open();
+
+    progress_ = new ProgressWindow(this);
+    progress_->hide();
+
+    sink_ = std::make_unique<WindowLoadSink>(*view_, *progress_);
+    sink_->onUpdateFreeSpace = [this] { updateFreeSpace(); };
+    sink_->onRebuildActivity = [this](char letter, bool active) { showRebuildActivity(letter, active); };
+    callLogs_ = std::make_unique<CallLogService>(state_, *sink_);
+
+    timer10_.setObjectName(QStringLiteral("timer10"));
+    timer20_.setObjectName(QStringLiteral("timer20"));
+    timer30_.setObjectName(QStringLiteral("timer30"));
+    timer10_.setSingleShot(true);
+    connect(&timer10_, &QTimer::timeout, this, &MainWindow::onStartTimer);
+    connect(&timer20_, &QTimer::timeout, this, &MainWindow::drivePoll);
+    connect(&timer30_, &QTimer::timeout, this, &MainWindow::onBackupReload);
+    timer10_.start(1000);
+
+    view_->relabel();
+    view_->showPage(view_->currentPageType());
+}
+
+MainWindow::~MainWindow() {
+    timer20_.stop();
+    timer30_.stop();
+    if (callLogs_)
+        callLogs_->shutdown();
+    if (device_)
+        device_->close();
+}
+
+void MainWindow::buildStatusBar() {
+    for (size_t i = 0; i < panes_.size(); ++i) {
+        panes_[i] = new QLabel(this);
+        panes_[i]->setObjectName(QStringLiteral("pane%1").arg(i));
+        statusBar()->addWidget(panes_[i]);
+    }
+    panes_[0]->setEnabled(false);
+    panes_[0]->setFixedWidth(0);
+    panes_[1]->setText(text(91));
+}
+
+void MainWindow::buildMenus() {
+    auto item = [this](QMenu* menu, int command, const QString& label) {
+        QAction* action = menu->addAction(label);
+        action->setObjectName(QStringLiteral("cmd%1").arg(command));
+        connect(action, &QAction::triggered, this, [this, command] { onCommand(command); });
+        return action;
+    };
+    QMenu* file = menuBar()->addMenu(text(81));
+    item(file, CmdExit, text(84));
+    QMenu* tools = menuBar()->addMenu(text(149));
+    item(tools, CmdSynchronise, text(83));
+    tools->addSeparator();
+    item(tools, CmdCardView, text(150))->setCheckable(true);
+    item(tools, CmdBackupViewVx7,
+         QStringLiteral("%1(%2)").arg(text(151), readStringSetting(QStringLiteral("Device"))))
+        ->setCheckable(true);
+    item(tools, CmdBackupViewVx5,
+         QStringLiteral("%1(%2)").arg(text(151), readStringSetting(QStringLiteral("Device2"))))
+        ->setCheckable(true);
+    tools->addSeparator();
+    item(tools, CmdAutoBackup, text(141))->setCheckable(true);
+    // The backup folder and the repair arrive with the backup and repair dialogs.
+    item(tools, CmdSetBackupFolder, text(152))->setEnabled(false);
+    item(tools, CmdRepair, text(218))->setEnabled(false);
+    QMenu* help = menuBar()->addMenu(text(82));
+    item(help, CmdAbout, text(85));
+    connect(tools, &QMenu::aboutToShow, this, &MainWindow::updateCheckMarks);
+    updateCheckMarks();
+}
+
+void MainWindow::updateCheckMarks() {
+    auto check = [this](int command, bool on) {
+        if (auto* action = findChild<QAction*>(QStringLiteral("cmd%1").arg(command)))
+            action->setChecked(on);
+    };
+    const int view = state_.viewMode, model = state_.modelCode;
+    // An absent key reads -1, which counts as on.
+    check(CmdAutoBackup, readIntSetting(QStringLiteral("AutoBackup")) != 0);
+    check(CmdCardView, view == ViewCard);
+    check(CmdBackupViewVx7, view == ViewBackup && model == 0);
+    check(CmdBackupViewVx5, view == ViewBackup && model == 1);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    const int w = width();
+    panes_[1]->setFixedWidth(w / 8);
+    panes_[2]->setFixedWidth(w / 8);
+    panes_[3]->setFixedWidth(w / 4);
+    panes_[4]->setFixedWidth(w / 2);
+}
+
+void MainWindow::showPageSummary(int pageType, int rowCount) {
+    lastPageType_ = pageType;
+    lastRowCount_ = rowCount;
+    panes_[3]->setText(pageSummaryText(pageType, rowCount, state_.modelCode));
+}
+
+void MainWindow::showRebuildActivity(char driveLetter, bool active) {
+    panes_[2]->setText(active ? QStringLiteral("%1: %2").arg(QChar(driveLetter)).arg(text(172)) : QString());
+}
+
+void MainWindow::updateFreeSpace() {
+    const QString folder = state_.viewMode == ViewBackup
+                               ? readStringSetting(QStringLiteral("BackupPath"))
+                               : QStringLiteral("%1:\\").arg(QChar(state_.cardDriveLetter.load()));
+    const QString native = platform::nativePath(folder);
+    uint64_t freeBytes = 0;
+    if (!native.isEmpty()) {
+        const QStorageInfo storage(native);
+        if (storage.isValid() && storage.isReady())
+            freeBytes = uint64_t(std::max<qint64>(0, storage.bytesFree()));
+    }
+    panes_[4]->setText(freeSpaceText(freeBytes, state_.modelCode, state_.viewMode));
+}
+
+void MainWindow::setLinkState(bool up) {
+    linkUp_ = up;
+    panes_[1]->setText(up ? text(90) : text(91));
+}
+
+void MainWindow::onDeviceNotification(unsigned event, long data) {
+    if (event == 0)
+        setLinkState(data == 1);
+    emit parameterReport(event, data);
+}
+
+bool MainWindow::refuseWhileBusy() {
+    if (!state_.busy)
+        return false;
+    QMessageBox box(QMessageBox::Information, text(160), text(159), QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("busyRefusal"));
+    box.exec();
+    return true;
+}
+
+void MainWindow::onCommand(int commandId) {
+    switch (commandId) {
+    case CmdExit: close(); return;
+    case CmdAbout: {
+        AboutBox about(this);
+        about.exec();
+        return;
+    }
+    case CmdSynchronise:
+        if (refuseWhileBusy())
+            return;
+        state_.cardDriveLetter = 0;
+        startTimer20(kCommandPollInterval);
+        return;
+    case CmdCardView:
+        if (!refuseWhileBusy())
+            showCardRecords();
+        return;
+    case CmdBackupViewVx7:
+    case CmdBackupViewVx5:
+        if (!refuseWhileBusy())
+            showBackupRecords(commandId == CmdBackupViewVx5 ? 1 : 0);
+        return;
+    case CmdSetBackupFolder:
+        refuseWhileBusy();
+        return;
+    case CmdAutoBackup:
+        writeIntSetting(QStringLiteral("AutoBackup"), readIntSetting(QStringLiteral("AutoBackup")) == 0 ? 1 : 0);
+        updateCheckMarks();
+        return;
+    case 32775: // refresh
+        requestRefresh();
+        return;
+    default:
+        return; // commands of later features
+    }
+}
+
+void MainWindow::startTimer20(int interval) {
+    timer20_.stop();
+    timer20_.start(interval);
+}
+
+void MainWindow::restartBackupReload() {
+    timer20_.stop();
+    timer30_.stop();
+    timer30_.start(kReloadInterval);
+}
+
+void MainWindow::onStartTimer() {
+    callLogs_->loadMonthLogs();
+    startTimer20(kPollInterval);
+}
+
+void MainWindow::onBackupReload() {
+    if (state_.busy)
+        return; // tries again in a second
+    sink_->clearRecordLists();
+    callLogs_->loadMonthLogs();
+    timer30_.stop();
+    startTimer20(kPollInterval);
+}
+
+void MainWindow::requestRefresh() {
+    if (state_.viewMode == ViewBackup) {
+        restartBackupReload();
+    } else {
+        state_.cardDriveLetter = 0;
+        startTimer20(kCommandPollInterval);
+    }
+    updateFreeSpace();
+}
+
+void MainWindow::drivePoll() {
+    if (state_.busy)
+        return;
+    const char letter = state_.cardDriveLetter;
+    if (letter != 0 && !cardPresent(letter)) {
+        state_.cardDriveLetter = 0;
+        if (state_.viewMode == ViewBackup) {
+            scanForCard();
+            return;
+        }
+        sink_->clearRecordLists();
+        state_.viewMode = ViewBackup;
+        restartBackupReload();
+        updateFreeSpace();
+        updateCheckMarks();
+    } else if (letter != 0 && !state_.cardRecords.empty()) {
+        return;
+    }
+    scanForCard();
+}
+
+void MainWindow::scanForCard() {
+    CardScanHooks hooks;
+    hooks.cardFound = [this](char, int model) { applyModel(model); };
+    hooks.startLoader = [this] { callLogs_->startCardLoad(); };
+    tessa::scanForCard(state_, hooks);
+}
+
+void MainWindow::applyModel(int modelCode) {
+    view_->setRootLabel(modelDisplayName(modelCode));
+    view_->setModelColumnWidth(modelCode == 1 ? 120 : 0);
+}
+
+void MainWindow::showCardRecords() {
+    if (state_.viewMode == ViewCard)
+        return;
+    state_.viewMode = ViewCard;
+    state_.modelCode = modelOfCard(state_.cardDriveLetter);
+    applyModel(state_.modelCode);
+    updateFreeSpace();
+    updateCheckMarks();
+    callLogs_->runLister();
+}
+
+void MainWindow::showBackupRecords(int modelCode) {
+    if (state_.viewMode == ViewBackup && state_.modelCode == modelCode)
+        return;
+    state_.viewMode = ViewBackup;
+    state_.modelCode = modelCode;
+    updateFreeSpace();
+    applyModel(modelCode);
+    writeIntSetting(QStringLiteral("DevType"), modelCode);
+    updateCheckMarks();
+    restartBackupReload();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    state_.quit = true;
+    for (int type = 1; type <= 9; ++type)
+        view_->page(type)->model()->stopRelabel();
+    // Workers see the quit flag at their next record; the service waits for them, a bounded time.
+    callLogs_->shutdown();
+    timer20_.stop();
+    event->accept();
+}
+
+} // namespace tessa

@@ -1,0 +1,84 @@
+#pragma once
+
+// The main window: menus, the status bar, the timers that load the backup and poll the drives, the
+// device link, the progress window and the view switches.
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include <array>
+#include <memory>
+
+class QLabel;
+
+namespace tessa {
+
+struct AppState;
+class CallLogService;
+class DeviceLink;
+class MainView;
+class ProgressWindow;
+class WindowLoadSink;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainWindow(AppState& state, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    MainView* view() const { return view_; }
+    ProgressWindow* progressWindow() const { return progress_; }
+    CallLogService* callLogs() const { return callLogs_.get(); }
+    QLabel* pane(int index) const { return panes_[size_t(index)]; }
+
+    // Pane 3 shows what the page on view holds.
+    void showPageSummary(int pageType, int rowCount);
+    // Pane 2 shows the drive the rebuild worker scans.
+    void showRebuildActivity(char driveLetter, bool active);
+    void updateFreeSpace();
+    // Refresh (view mode 1: reload the backup in a second; view mode 0: rescan the card).
+    void requestRefresh();
+
+public slots:
+    void onCommand(int commandId);
+    // Kinds 0 (link state), 1 (parameter report) and 2 (write acknowledgement) of the recorder.
+    void onDeviceNotification(unsigned event, long data);
+
+signals:
+    // Parameter reports and acknowledgements for the parameters page.
+    void parameterReport(unsigned event, long data);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void buildMenus();
+    void buildStatusBar();
+    void setLinkState(bool up);
+    bool refuseWhileBusy();
+    void drivePoll();
+    void startTimer20(int interval);
+    void restartBackupReload();
+    void onStartTimer();
+    void onBackupReload();
+    void scanForCard();
+    void showCardRecords();
+    void showBackupRecords(int modelCode);
+    void applyModel(int modelCode);
+    void updateCheckMarks();
+
+    AppState& state_;
+    MainView* view_ = nullptr;
+    ProgressWindow* progress_ = nullptr;
+    std::unique_ptr<WindowLoadSink> sink_;
+    std::unique_ptr<CallLogService> callLogs_;
+    std::unique_ptr<DeviceLink> device_;
+    std::array<QLabel*, 5> panes_{};
+    QTimer timer10_, timer20_, timer30_;
+    bool linkUp_ = false;
+    int lastPageType_ = 1;
+    int lastRowCount_ = 0;
+};
+
+} // namespace tessa

@@ -1,0 +1,41 @@
+#include "app/ui/WindowLoadSink.h"
+
+#include "app/ui/ProgressWindow.h"
+#include "browse/RecordListModel.h"
+#include "browse/ui/MainView.h"
+#include "browse/ui/RecordListPage.h"
+#include "config/StringTable.h"
+
+namespace tessa {
+
+void WindowLoadSink::showProgress(int captionText, uint32_t total, bool centre) {
+    progress_.start(captionText == 157 ? text(157) : text(158), total, centre);
+}
+
+void WindowLoadSink::setProgress(uint32_t position, const QString& line) { progress_.setPosition(position, line); }
+
+void WindowLoadSink::hideProgress() { progress_.hide(); }
+
+void WindowLoadSink::clearRecordLists() {
+    for (int type = PageAll; type <= PageQuery; ++type)
+        view_.page(type)->model()->clear();
+}
+
+void WindowLoadSink::appendRows(int pageType, const std::vector<CallRecord*>& records) {
+    if (RecordListPage* page = view_.page(pageType))
+        page->model()->appendRows(records);
+}
+
+void WindowLoadSink::showPage(int pageType) { view_.showPage(pageType); }
+
+void WindowLoadSink::updateFreeSpace() {
+    if (onUpdateFreeSpace)
+        onUpdateFreeSpace();
+}
+
+void WindowLoadSink::showRebuildActivity(char driveLetter, bool active) {
+    if (onRebuildActivity)
+        onRebuildActivity(driveLetter, active);
+}
+
+} // namespace tessa

@@ -1,0 +1,35 @@
+#pragma once
+
+// The window's side of loading and listing: progress window, record list pages, page on view, status bar.
+
+#include "store/LoadSink.h"
+
+#include <functional>
+
+namespace tessa {
+
+class MainView;
+class ProgressWindow;
+
+class WindowLoadSink : public LoadSink {
+public:
+    WindowLoadSink(MainView& view, ProgressWindow& progress) : view_(view), progress_(progress) {}
+
+    void showProgress(int captionText, uint32_t total, bool centre) override;
+    void setProgress(uint32_t position, const QString& line) override;
+    void hideProgress() override;
+    void clearRecordLists() override;
+    void appendRows(int pageType, const std::vector<CallRecord*>& records) override;
+    void showPage(int pageType) override;
+    void updateFreeSpace() override;
+    void showRebuildActivity(char driveLetter, bool active) override;
+
+    std::function<void()> onUpdateFreeSpace;
+    std::function<void(char, bool)> onRebuildActivity;
+
+private:
+    MainView& view_;
+    ProgressWindow& progress_;
+};
+
+} // namespace tessa

@@ -1,0 +1,50 @@
+#pragma once
+
+// A record list page: a table of call records, one row each, over the page's model.
+
+#include <QWidget>
+
+class QTableView;
+class QIdentityProxyModel;
+
+namespace tessa {
+
+struct AppState;
+class RecordListModel;
+
+class RecordListPage : public QWidget {
+    Q_OBJECT
+public:
+    RecordListPage(int pageType, AppState& state, QWidget* parent = nullptr);
+    ~RecordListPage() override;
+
+    int pageType() const { return pageType_; }
+    RecordListModel* model() const { return model_; }
+    QTableView* table() const { return table_; }
+    int rowCount() const;
+    // Rows selected, in row order.
+    std::vector<int> selectedRows() const;
+    void setModelColumnWidth(int width);
+    void relabel();
+    // Widths of the nine columns as they are now.
+    std::vector<int> columnWidths() const;
+
+signals:
+    // A record command raised on the page (double click: play; click in the mark column: mark).
+    void command(int commandId);
+    void contextMenuRequested(const QPoint& globalPos);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void applyStoredWidths();
+
+    int pageType_;
+    AppState& state_;
+    RecordListModel* model_;
+    QIdentityProxyModel* icons_;
+    QTableView* table_;
+};
+
+} // namespace tessa

@@ -1,0 +1,47 @@
+#include "config/ui/FolderPicker.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace tessa;
+
+namespace {
+
+// Answers the picker once it is up: accepts it, or rejects it.
+void answerPicker(bool accept, QString* shownFolder) {
+    QTimer::singleShot(0, [=] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            answerPicker(accept, shownFolder);
+            return;
+        }
+        *shownFolder = dialog->directory().absolutePath();
+        accept ? dialog->accept() : dialog->reject();
+    });
+}
+
+} // namespace
+
+TEST(FolderPicker, StartsAtTheInitialFolderAndEndsTheResultWithASeparator) {
+    QTemporaryDir dir;
+    QDir(dir.path()).mkdir(QStringLiteral("inner"));
+    const QString initial = dir.path() + QStringLiteral("/inner/");
+    QString shown, chosen;
+    answerPicker(true, &shown);
+    ASSERT_TRUE(pickFolder(nullptr, initial, true, &chosen));
+    EXPECT_EQ(QDir(shown), QDir(dir.path() + QStringLiteral("/inner")));
+    EXPECT_TRUE(chosen.endsWith(QLatin1Char('/'))) << chosen.toStdString();
+    EXPECT_FALSE(chosen.endsWith(QStringLiteral("//")));
+}
+
+TEST(FolderPicker, CancelGivesFalse) {
+    QString shown, chosen = QStringLiteral("unchanged");
+    answerPicker(false, &shown);
+    EXPECT_FALSE(pickFolder(nullptr, QDir::tempPath(), true, &chosen));
+    EXPECT_EQ(chosen, QStringLiteral("unchanged"));
+}

@@ -355,7 +355,7 @@ uint32_t storedSeconds(Kind kind, qsizetype size) {
         return size <= 4155 ? 0 : uint32_t((size - 60) / 4096);
     if (size <= 3089)
         return 0;
-    const qsizetype rate = kind == Kind::ContainerGsm ? 1650 : kind == Kind::ContainerIma ? 4055 : 8000;
+    const qsizetype rate = kind == Kind::ContainerGsm ? 1650 : kind == Kind::ContainerIma ? 4096 : 8000;
     const qsizetype audio = size - qsizetype(ContainerHeader::kStandardDataOffset);
     return uint32_t((audio + rate - 1) / rate);
 }

@@ -68,6 +68,7 @@ QByteArray noteBytes(const QString& note) {
         if (ch == u'\r' || ch == u'\n' || ch == QChar(0))
             ch = u' ';
     }
+    text.truncate(qsizetype(kMaxNoteBytes)); // no character takes less than a byte
     const auto& codePage = platform::systemCodePage();
     QByteArray bytes = codePage.encode(text);
     // Cut whole characters so that a double-byte code page keeps no half character.

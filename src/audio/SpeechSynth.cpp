@@ -212,8 +212,11 @@ std::vector<int16_t> synthesizeSpeech(const SpeechOptions& options) {
         {rng.uniform(100, 135), 1.0, 1.0},
         {rng.uniform(175, 205), 1.14, rng.uniform(0.55, 0.75)},
     }};
-    if (voiceCount == 1 && rng.chance(0.5))
-        std::swap(voices[0], voices[1]), voices[0].gain = 1.0;
+    // A single speaker is either voice, at full level.
+    if (voiceCount == 1 && rng.chance(0.5)) {
+        std::swap(voices[0], voices[1]);
+        voices[0].gain = 1.0;
+    }
 
     const size_t total = options.samples;
     const std::vector<Syllable> plan = planSyllables(rng, total, voices, voiceCount);

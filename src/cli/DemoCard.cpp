@@ -259,13 +259,14 @@ std::vector<Planned> planCard(const DemoCardOptions& options, SeededRandom& rng)
         r.tag = tagFor(r.callType, r.callType == CallNote ? notes++ : 0, rng);
         if (!isNoteType(r.callType))
             pickNumber(r, rng, ++calls);
+        else if (r.callType == CallTriggered && rng.chance(0.5))
+            r.number = rng.chance(0.5) ? nationalNumber(rng) : mobileNumber(rng); // triggered during a call
         // A dialled service number confirmed with the hash key, at least once.
         if (r.callType == CallOutgoing && r.name.isEmpty() && r.number.size() > 6 && r.number.size() <= 12 &&
             (!hashDialled || rng.chance(0.1))) {
             r.number += u'#';
             hashDialled = true;
-        } else if (r.callType == CallTriggered && rng.chance(0.5))
-            r.number = rng.chance(0.5) ? nationalNumber(rng) : mobileNumber(rng);
+        }
 
         // The first missed call left no recording, the second did, later ones either.
         const bool recorded = r.callType != CallMissed || (++missed == 2 || (missed > 2 && rng.chance(0.5)));

@@ -20,8 +20,8 @@ int runDemoCard(const QStringList& arguments, Io io) {
     bool ok = true;
     if (args.has(QStringLiteral("records"))) {
         options.records = args.value(QStringLiteral("records")).toInt(&ok);
-        if (!ok || options.records < 1 || options.records > 100000)
-            return usageError(io, QStringLiteral("--records must be a number from 1 to 100000"));
+        if (!ok || options.records < 1 || options.records > 5000)
+            return usageError(io, QStringLiteral("--records must be a number from 1 to 5000"));
     }
     if (args.has(QStringLiteral("seed"))) {
         options.seed = args.value(QStringLiteral("seed")).toUInt(&ok);

@@ -123,7 +123,7 @@ bool isImageFileSystem(const QByteArray& fsType) {
     return fsType == "squashfs" || fsType == "erofs";
 }
 
-QByteArray readSmallFile(const QString& path) {
+QByteArray readSysfsAttribute(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return {};
@@ -141,7 +141,7 @@ int blockDeviceType(const QString& sysDevBlock, const QByteArray& majorMinor) {
     QString disk = device;
     if (QFileInfo::exists(device + QStringLiteral("/partition")))
         disk = QFileInfo(device).path();
-    if (readSmallFile(disk + QStringLiteral("/removable")) == "1")
+    if (readSysfsAttribute(disk + QStringLiteral("/removable")) == "1")
         return DriveRemovable;
 
     // Only the part below the sysfs root says which bus the disk hangs on.
@@ -194,7 +194,7 @@ std::vector<MountedFileSystem> readMountedFileSystems(const QByteArray& mountInf
     return mounts;
 }
 
-QString cleanRoot(const QString& folder) {
+QString absoluteDriveRoot(const QString& folder) {
     return QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
 }
 
@@ -214,7 +214,7 @@ std::vector<Volume> substitutedDrives(const QString& value) {
         if (folder.isEmpty() ||
             std::any_of(drives.begin(), drives.end(), [&](const Volume& v) { return v.letter == letter; }))
             continue;
-        drives.push_back({letter, DriveRemovable, cleanRoot(folder)});
+        drives.push_back({letter, DriveRemovable, absoluteDriveRoot(folder)});
     }
     return drives;
 }

@@ -48,11 +48,10 @@ bool cardPresent(char letter);
 // there. Existing files are never overwritten; failures are ignored.
 void copyBeepFiles(char letter);
 
-// The card scan run by the drive poll. Does nothing while the rebuild worker runs or the busy flag is set.
-// Otherwise re-reads the volume table, empties the card collection and, when
-// a card is found, stores its letter, log path, model code and load source 1 in the state, calls the
-// hooks and writes DevType. Returns the letter of the card found, or 0 (the card drive letter is then left
-// as it was).
+// The card scan run by the drive poll. Does nothing while the rebuild worker runs or the busy flag is
+// set. Otherwise re-reads the volume table, empties the card collection and, when a card is found, stores
+// its letter, log path, model code and load source 1 in the state, calls the hooks and writes DevType.
+// Returns the letter of the card found, or 0 (the card drive letter is then left as it was).
 char scanForCard(AppState& state, const CardScanHooks& hooks);
 
 } // namespace tessa

@@ -13,16 +13,16 @@ namespace {
 using test::TempDir;
 
 // Sets or clears an environment variable for one test and puts the old value back.
-class ScopedEnvironment {
+class DrivesEnvironment {
 public:
-    ScopedEnvironment(const char* name, const QByteArray* value)
+    DrivesEnvironment(const char* name, const QByteArray* value)
         : name_(name), hadValue_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {
         if (value)
             qputenv(name, *value);
         else
             qunsetenv(name);
     }
-    ~ScopedEnvironment() {
+    ~DrivesEnvironment() {
         if (hadValue_)
             qputenv(name_, old_);
         else
@@ -35,7 +35,7 @@ private:
     QByteArray old_;
 };
 
-std::map<char, std::pair<int, QString>> byLetter(const std::vector<Volume>& table) {
+std::map<char, std::pair<int, QString>> volumesByLetter(const std::vector<Volume>& table) {
     std::map<char, std::pair<int, QString>> m;
     for (const Volume& v : table)
         m[v.letter] = {v.type, v.root};
@@ -46,7 +46,7 @@ std::map<char, std::pair<int, QString>> byLetter(const std::vector<Volume>& tabl
 class VolumeTableMachine : public ::testing::Test {
 protected:
     void SetUp() override {
-        env_ = std::make_unique<ScopedEnvironment>("TESSA_DRIVES", nullptr);
+        env_ = std::make_unique<DrivesEnvironment>("TESSA_DRIVES", nullptr);
         // USB card reader partition; the reader reports removable 0, the bus decides.
         addBlockDevice("8:17",
                        "devices/pci0000:00/0000:00:14.0/usb2/2-1/2-1:1.0/host6/target6:0:0/6:0:0:0/block/sdb",
@@ -84,7 +84,7 @@ protected:
     }
 
     TempDir dir_;
-    std::unique_ptr<ScopedEnvironment> env_;
+    std::unique_ptr<DrivesEnvironment> env_;
 };
 
 const QByteArray kDesktopMounts = "22 1 254:0 / / rw,relatime - ext4 /dev/vda1 rw\n"
@@ -106,7 +106,7 @@ const QByteArray kDesktopMounts = "22 1 254:0 / / rw,relatime - ext4 /dev/vda1 r
 
 TEST_F(VolumeTableMachine, ClassifiesMountsAndGivesLettersInOrder) {
     writeMountInfo(kDesktopMounts);
-    const auto table = byLetter(makeTable().refresh());
+    const auto table = volumesByLetter(makeTable().refresh());
     const std::map<char, std::pair<int, QString>> expected = {
         {'C', {DriveFixed, "/"}},
         {'D', {DriveFixed, "/home"}},
@@ -131,7 +131,7 @@ TEST_F(VolumeTableMachine, LettersStayWithTheirMountsAcrossRefreshes) {
     later.replace("27 22 8:17 / /media/u/My\\040Card rw - vfat /dev/sdb1 rw\n", "");
     later.replace("25 22 8:2", "40 22 8:33 / /media/u/Stick rw - vfat /dev/sdc1 rw\n25 22 8:2");
     writeMountInfo(later);
-    auto volumes = byLetter(table.refresh());
+    auto volumes = volumesByLetter(table.refresh());
     EXPECT_EQ(volumes['E'].second, "/media/u/Stick");
     EXPECT_EQ(volumes['D'].second, "/home");
     EXPECT_EQ(volumes['F'].second, "/mnt/share");
@@ -141,7 +141,7 @@ TEST_F(VolumeTableMachine, LettersStayWithTheirMountsAcrossRefreshes) {
     // The card comes back (a new mount): it gets the lowest free letter, the others stay.
     later += "41 22 8:17 / /media/u/My\\040Card rw - vfat /dev/sdb1 rw\n";
     writeMountInfo(later);
-    volumes = byLetter(table.refresh());
+    volumes = volumesByLetter(table.refresh());
     EXPECT_EQ(volumes['K'], std::make_pair(int(DriveRemovable), QString("/media/u/My Card")));
     EXPECT_EQ(volumes['E'].second, "/media/u/Stick");
     EXPECT_EQ(volumes['G'].second, "/media/u/SD");
@@ -150,7 +150,7 @@ TEST_F(VolumeTableMachine, LettersStayWithTheirMountsAcrossRefreshes) {
     later.replace("40 22 8:33 / /media/u/Stick rw - vfat /dev/sdc1 rw\n", "");
     later += "42 22 0:60 / /mnt/backup rw - nfs server:/b rw\n";
     writeMountInfo(later);
-    volumes = byLetter(table.refresh());
+    volumes = volumesByLetter(table.refresh());
     EXPECT_EQ(volumes['E'], std::make_pair(int(DriveRemote), QString("/mnt/backup")));
     EXPECT_EQ(volumes['K'].second, "/media/u/My Card");
 }
@@ -176,7 +176,7 @@ TEST_F(VolumeTableMachine, FilesBoundIntoTheFileSystemAreNoDrives) {
                    " rw - ext4 /dev/vda1 rw\n"
                    "3 1 254:0 /volumes/data " +
                    QFile::encodeName(dir_.file("data")) + " rw - ext4 /dev/vda1 rw\n");
-    const auto table = byLetter(makeTable().refresh());
+    const auto table = volumesByLetter(makeTable().refresh());
     const std::map<char, std::pair<int, QString>> expected = {{'C', {DriveFixed, "/"}},
                                                               {'D', {DriveFixed, dir_.file("data")}}};
     EXPECT_EQ(table, expected);
@@ -198,8 +198,8 @@ TEST_F(VolumeTableMachine, SubstitutedDrivesReplaceRemovableMedia) {
     const QByteArray value = "E=" + QFile::encodeName(card1) +
                              "; f=" + QFile::encodeName(dir_.file("card2/")) +
                              " ;C=/x;B=/y;A=/z;Q;=/r;1=/s;E=/dup;G=;HH=/t";
-    ScopedEnvironment env("TESSA_DRIVES", &value);
-    const auto volumes = byLetter(table.refresh());
+    DrivesEnvironment env("TESSA_DRIVES", &value);
+    const auto volumes = volumesByLetter(table.refresh());
     const std::map<char, std::pair<int, QString>> expected = {
         {'C', {DriveFixed, "/"}},
         {'D', {DriveFixed, "/home"}},
@@ -214,13 +214,13 @@ TEST_F(VolumeTableMachine, SubstitutedDrivesReplaceRemovableMedia) {
 TEST_F(VolumeTableMachine, EmptySubstitutionHidesAllRemovableMedia) {
     writeMountInfo(kDesktopMounts);
     const QByteArray value;
-    ScopedEnvironment env("TESSA_DRIVES", &value);
+    DrivesEnvironment env("TESSA_DRIVES", &value);
     for (const Volume& v : makeTable().refresh())
         EXPECT_NE(v.type, DriveRemovable) << v.letter;
 }
 
 // A table that counts how often it is read.
-class CountingVolumeTable : public VolumeTable {
+class SnapshotCountingTable : public VolumeTable {
 public:
     std::vector<Volume> refresh() override {
         ++refreshes;
@@ -231,7 +231,7 @@ public:
 };
 
 TEST(VolumeTable, SnapshotReadsOnceAndAnswersByLetter) {
-    CountingVolumeTable table;
+    SnapshotCountingTable table;
     EXPECT_EQ(table.driveMask(), (1u << 2) | (1u << 5) | (1u << 25));
     ASSERT_TRUE(table.volume('f').has_value());
     EXPECT_EQ(table.volume('F')->root, "/f");
@@ -256,7 +256,7 @@ TEST(VolumeTable, SpaceOfAMissingFolderIsZero) {
 
 TEST(VolumeTable, ProcessTableCanBeReplacedAndRestored) {
     const QByteArray value;
-    ScopedEnvironment env("TESSA_DRIVES", &value);
+    DrivesEnvironment env("TESSA_DRIVES", &value);
     auto fixed = std::make_shared<FixedVolumeTable>(std::vector<Volume>{{'E', DriveRemovable, "/e"}});
     setVolumeTable(fixed);
     EXPECT_EQ(&volumeTable(), fixed.get());

@@ -1,0 +1,445 @@
+#include "browse/RecordListModel.h"
+
+#include "audio/ContainerHeader.h"
+#include "audio/NoteLine.h"
+#include "config/Settings.h"
+#include "config/StringTable.h"
+#include "platform/CodePage.h"
+#include "platform/NativePath.h"
+#include "store/RecordingFiles.h"
+#include "store/Remark.h"
+
+#include <cstring>
+#include <QFileInfo>
+
+namespace tessa {
+namespace {
+
+constexpr int kDefaultWidths[RecordListModel::kColumnCount] = {40, 40, 120, 180, 150, 120, 120, 120, 300};
+constexpr int kModelColumnWidth = 120;
+constexpr int kWidthPageType = 1; // the one page whose widths are kept
+
+constexpr uint32_t kFirstCallType = CallIncoming;
+constexpr uint32_t kLastCallType = CallAnswering;
+// Images of call types 2-8 in the row image list.
+constexpr int kCallTypeImages[] = {0, 21, 1, 2, 14, 2, 10};
+
+// A VX5 card record with a remark carries "RM:" at these bytes of the call record, the remark after it.
+constexpr size_t kRemarkTagOffset = 9;
+constexpr char kRemarkTag[] = "RM:";
+// The code page of a remark or note is judged on this many bytes at most.
+constexpr qsizetype kJudgedBytes = 32;
+constexpr qsizetype kMaxRemarkCharacters = 64;
+
+// Cells that are made on demand: a bit per column for the text, and one for column 1's image.
+constexpr uint16_t textBit(int column) {
+    return uint16_t(1u << column);
+}
+constexpr uint16_t kFileImageBit = uint16_t(1u << RecordListModel::kColumnCount);
+
+bool validColumn(int column) {
+    return column >= 0 && column < RecordListModel::kColumnCount;
+}
+
+QString durationText(int32_t seconds) {
+    return QString::asprintf("%02d:%02d:%02d", seconds / 3600, (seconds % 3600) / 60, seconds % 60);
+}
+
+bool recordingPresent(const QString& path) {
+    if (path.isEmpty() || path.contains(QStringLiteral(".tmp")))
+        return false;
+    const QString native = platform::nativePath(path);
+    return !native.isEmpty() && QFileInfo::exists(native);
+}
+
+// A note longer than a remark is still judged on its first 32 bytes, then converted whole.
+QString noteText(const QByteArray& note) {
+    bool plain = true;
+    for (qsizetype i = 0; i < std::min(note.size(), kJudgedBytes) && plain; ++i) {
+        const QChar unit(uint8_t(note[i]));
+        plain = unit == QLatin1Char(' ') || unit.isLetterOrNumber();
+    }
+    const auto& page = plain ? platform::systemCodePage() : platform::codePageNumber(936);
+    return page.decode(note).left(kMaxRemarkCharacters);
+}
+
+QString remarkName(const CallRecord& record, const QString& path) {
+    if (std::memcmp(record.bytes() + kRemarkTagOffset, kRemarkTag, 3) == 0)
+        return cardRemark(record);
+    if (!isContainerPath(path))
+        return {};
+    const auto note = readNoteLine(path);
+    return note ? noteText(*note) : QString();
+}
+
+} // namespace
+
+struct RecordListModel::Row {
+    CallRecord* record = nullptr;
+    QString path;                   // the full-path field as appended
+    RecordTime time{};              // column 3
+    int32_t callDuration = 0;       // column 5
+    uint32_t recordingDuration = 0; // column 6 when the file gives no length
+    uint16_t pending = 0;
+    std::array<QString, kColumnCount> text;
+    std::array<int8_t, kColumnCount> image;
+    std::array<uint32_t, kColumnCount> textColour;
+    std::array<uint32_t, kColumnCount> background;
+};
+
+RecordListModel::RecordListModel(int pageType, QObject* parent)
+    : RecordListModel(pageType, ListDateTime::system(), parent) {}
+
+RecordListModel::RecordListModel(int pageType, const ListDateTime& dates, QObject* parent)
+    : QAbstractTableModel(parent), pageType_(pageType), dates_(dates) {
+    readLabels();
+}
+
+RecordListModel::~RecordListModel() = default;
+
+void RecordListModel::readLabels() {
+    titles_ = {text(15), text(196), text(16), text(11), text(12), text(13), text(14), text(214), text(26)};
+    callTypeTexts_ = {text(18), text(19), text(20), text(21), text(22), text(23), text(24)};
+}
+
+int RecordListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(rows_.size());
+}
+
+int RecordListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumnCount;
+}
+
+RecordListModel::Row* RecordListModel::rowAt(int row) const {
+    return row >= 0 && size_t(row) < rows_.size() ? rows_[size_t(row)].get() : nullptr;
+}
+
+void RecordListModel::makeCell(Row& row, int column) const {
+    if (!(row.pending & textBit(column)))
+        return;
+    row.pending &= uint16_t(~textBit(column));
+    switch (column) {
+    case ColumnTime:
+        row.text[ColumnTime] = dates_.format(row.time);
+        break;
+    case ColumnCallDuration:
+        row.text[ColumnCallDuration] = durationText(row.callDuration);
+        break;
+    case ColumnRecordingLength: {
+        const uint32_t length = displayLength(row.path);
+        row.text[ColumnRecordingLength] = durationText(int32_t(length != 0 ? length : row.recordingDuration));
+        break;
+    }
+    case ColumnRemark:
+        row.text[ColumnRemark] = row.record ? remarkName(*row.record, row.path) : QString();
+        break;
+    default:
+        break;
+    }
+}
+
+void RecordListModel::makeImage(Row& row, int column) const {
+    if (column != ColumnFile || !(row.pending & kFileImageBit))
+        return;
+    row.pending &= uint16_t(~kFileImageBit);
+    row.image[ColumnFile] = int8_t(recordingPresent(row.path) ? kFileImage : kNoImage);
+}
+
+QVariant RecordListModel::data(const QModelIndex& index, int role) const {
+    Row* row = index.isValid() ? rowAt(index.row()) : nullptr;
+    const int column = index.column();
+    if (!row || !validColumn(column))
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        makeCell(*row, column);
+        return row->text[size_t(column)];
+    case ImageRole:
+        makeImage(*row, column);
+        return int(row->image[size_t(column)]);
+    case TextColourRole:
+        return uint(row->textColour[size_t(column)]);
+    case BackgroundColourRole:
+        return uint(row->background[size_t(column)]);
+    case Qt::TextAlignmentRole:
+        return int(Qt::AlignLeft | Qt::AlignVCenter);
+    default:
+        return {};
+    }
+}
+
+QVariant RecordListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || !validColumn(section))
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return titles_[size_t(section)];
+    case DefaultWidthRole:
+        return kDefaultWidths[section];
+    case Qt::TextAlignmentRole:
+        return int(Qt::AlignLeft | Qt::AlignVCenter);
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags RecordListModel::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+void RecordListModel::appendRows(const std::vector<CallRecord*>& records) {
+    const auto count = std::count_if(records.begin(), records.end(), [](const CallRecord* r) { return r; });
+    if (count == 0)
+        return;
+    const int first = int(rows_.size());
+    beginInsertRows({}, first, first + int(count) - 1);
+    rows_.reserve(rows_.size() + size_t(count));
+    for (CallRecord* record : records) {
+        if (!record)
+            continue;
+        auto row = std::make_unique<Row>();
+        row->record = record;
+        row->image.fill(int8_t(kNoImage));
+        row->textColour.fill(kWindowTextColour);
+        row->background.fill(kWindowColour);
+        if (record->marked == 1)
+            row->image[ColumnMark] = int8_t(kMarkedImage);
+        row->path = record->fullPath.text();
+        row->time = record->time;
+        row->callDuration = int32_t(record->callDuration.get());
+        row->recordingDuration = record->recordingDuration;
+        row->pending = kFileImageBit | textBit(ColumnTime) | textBit(ColumnCallDuration) |
+                       textBit(ColumnRecordingLength);
+        if (modelCode_ == 1)
+            row->pending |= textBit(ColumnRemark);
+        const uint32_t type = record->callType;
+        if (!isNoteType(type))
+            row->text[ColumnNumber] = record->number.text() + QLatin1Char(' ') + record->name.text();
+        if (type >= kFirstCallType && type <= kLastCallType) {
+            row->text[ColumnCallType] = callTypeTexts_[type - kFirstCallType];
+            row->image[ColumnCallType] = int8_t(kCallTypeImages[type - kFirstCallType]);
+        }
+        row->text[ColumnPath] = row->path;
+        if (!rowIndex_.contains(record))
+            rowIndex_.insert(record, int(rows_.size()));
+        rows_.push_back(std::move(row));
+    }
+    endInsertRows();
+    resetSortState();
+}
+
+void RecordListModel::clear() {
+    beginResetModel();
+    rows_.clear();
+    rowIndex_.clear();
+    endResetModel();
+}
+
+bool RecordListModel::removeRows(int row, int count, const QModelIndex& parent) {
+    if (parent.isValid() || row < 0 || count <= 0 || size_t(row) + size_t(count) > rows_.size())
+        return false;
+    beginRemoveRows({}, row, row + count - 1);
+    for (int i = row; i < row + count; ++i) {
+        const auto it = rowIndex_.find(rows_[size_t(i)]->record);
+        if (it != rowIndex_.end() && *it >= row && *it < row + count)
+            rowIndex_.erase(it);
+    }
+    rows_.erase(rows_.begin() + row, rows_.begin() + row + count);
+    // Rows after the gap move up; a record that also appeared in the gap is now first found here.
+    for (size_t i = size_t(row); i < rows_.size(); ++i) {
+        const CallRecord* record = rows_[i]->record;
+        const auto it = rowIndex_.find(record);
+        if (it == rowIndex_.end())
+            rowIndex_.insert(record, int(i));
+        else if (*it == int(i) + count)
+            *it = int(i);
+    }
+    endRemoveRows();
+    return true;
+}
+
+CallRecord* RecordListModel::record(int row) const {
+    const Row* r = rowAt(row);
+    return r ? r->record : nullptr;
+}
+
+int RecordListModel::rowOf(const CallRecord* record) const {
+    return rowIndex_.value(record, -1);
+}
+
+QString RecordListModel::cellText(int row, int column) const {
+    Row* r = rowAt(row);
+    if (!r || !validColumn(column))
+        return {};
+    makeCell(*r, column);
+    return r->text[size_t(column)];
+}
+
+int RecordListModel::cellImage(int row, int column) const {
+    Row* r = rowAt(row);
+    if (!r || !validColumn(column))
+        return kNoImage;
+    makeImage(*r, column);
+    return r->image[size_t(column)];
+}
+
+uint32_t RecordListModel::cellTextColour(int row, int column) const {
+    const Row* r = rowAt(row);
+    return r && validColumn(column) ? r->textColour[size_t(column)] : kWindowTextColour;
+}
+
+uint32_t RecordListModel::cellBackground(int row, int column) const {
+    const Row* r = rowAt(row);
+    return r && validColumn(column) ? r->background[size_t(column)] : kWindowColour;
+}
+
+void RecordListModel::setCellText(int row, int column, const QString& text) {
+    Row* r = rowAt(row);
+    if (!r || !validColumn(column))
+        return;
+    r->pending &= uint16_t(~textBit(column));
+    r->text[size_t(column)] = text;
+    resetSortState();
+    const QModelIndex at = index(row, column);
+    emit dataChanged(at, at, {Qt::DisplayRole});
+}
+
+void RecordListModel::setCellImage(int row, int column, int image) {
+    Row* r = rowAt(row);
+    if (!r || !validColumn(column))
+        return;
+    if (column == ColumnFile)
+        r->pending &= uint16_t(~kFileImageBit);
+    r->image[size_t(column)] = int8_t(image < 0 || image > 127 ? kNoImage : image);
+    const QModelIndex at = index(row, column);
+    emit dataChanged(at, at, {ImageRole});
+}
+
+void RecordListModel::setCellColours(int row, int column, uint32_t textRgb, uint32_t backgroundRgb) {
+    if (rows_.empty() || (row != -1 && !rowAt(row)) || (column != -1 && !validColumn(column)))
+        return;
+    const int firstRow = row == -1 ? 0 : row, lastRow = row == -1 ? int(rows_.size()) - 1 : row;
+    const int firstColumn = column == -1 ? 0 : column, lastColumn = column == -1 ? kColumnCount - 1 : column;
+    for (int r = firstRow; r <= lastRow; ++r)
+        for (int c = firstColumn; c <= lastColumn; ++c) {
+            rows_[size_t(r)]->textColour[size_t(c)] = textRgb;
+            rows_[size_t(r)]->background[size_t(c)] = backgroundRgb;
+        }
+    emit dataChanged(index(firstRow, firstColumn), index(lastRow, lastColumn),
+                     {TextColourRole, BackgroundColourRole});
+}
+
+void RecordListModel::setRowBackground(int row, uint32_t backgroundRgb) {
+    Row* r = rowAt(row);
+    if (!r)
+        return;
+    r->background.fill(backgroundRgb);
+    emit dataChanged(index(row, 0), index(row, kColumnCount - 1), {BackgroundColourRole});
+}
+
+void RecordListModel::relabel() {
+    readLabels();
+    emit headerDataChanged(Qt::Horizontal, 0, kColumnCount - 1);
+    if (rows_.empty())
+        return;
+    for (const auto& row : rows_) {
+        if (!row->record)
+            continue;
+        const uint32_t type = row->record->callType;
+        const bool known = type >= kFirstCallType && type <= kLastCallType;
+        row->text[ColumnCallType] = known ? callTypeTexts_[type - kFirstCallType] : QString();
+        if (modelCode_ == 1)
+            row->pending |= textBit(ColumnRemark);
+    }
+    resetSortState();
+    emit dataChanged(index(0, ColumnCallType), index(int(rows_.size()) - 1, ColumnRemark), {Qt::DisplayRole});
+}
+
+void RecordListModel::resetSortState() {
+    sortColumn_ = -1;
+    ascending_ = true;
+}
+
+bool RecordListModel::sortByColumnClick(int column) {
+    const bool ascending = column == sortColumn_ ? !ascending_ : true;
+    return sortRows(column, ascending);
+}
+
+void RecordListModel::sort(int column, Qt::SortOrder order) {
+    sortRows(column, order == Qt::AscendingOrder);
+}
+
+bool RecordListModel::sortRows(int column, bool ascending) {
+    if (!validColumn(column) || rows_.empty() || sorting_)
+        return false;
+    sorting_ = true;
+    sortColumn_ = column;
+    ascending_ = ascending;
+
+    std::vector<SortKey> keys;
+    keys.reserve(rows_.size());
+    for (const auto& row : rows_) {
+        makeCell(*row, column);
+        keys.push_back(sortKeyOf(row->text[size_t(column)], dates_));
+    }
+    const std::vector<int> order = sortedRowOrder(keys, ascending);
+    keys.clear();
+
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<std::unique_ptr<Row>> sorted;
+    sorted.reserve(rows_.size());
+    std::vector<int> newRowOf(rows_.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        sorted.push_back(std::move(rows_[size_t(order[i])]));
+        newRowOf[size_t(order[i])] = int(i);
+    }
+    rows_ = std::move(sorted);
+    const QModelIndexList from = persistentIndexList();
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (const QModelIndex& old : from)
+        to.append(index(newRowOf[size_t(old.row())], old.column()));
+    changePersistentIndexList(from, to);
+    rebuildRowIndex();
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+
+    sorting_ = false;
+    return true;
+}
+
+void RecordListModel::rebuildRowIndex() {
+    rowIndex_.clear();
+    rowIndex_.reserve(qsizetype(rows_.size()));
+    for (size_t i = 0; i < rows_.size(); ++i)
+        if (!rowIndex_.contains(rows_[i]->record))
+            rowIndex_.insert(rows_[i]->record, int(i));
+}
+
+int RecordListModel::defaultColumnWidth(int column) {
+    return validColumn(column) ? kDefaultWidths[column] : 0;
+}
+
+int RecordListModel::modelColumnWidth() const {
+    return modelCode_ == 1 ? kModelColumnWidth : 0;
+}
+
+std::vector<int> RecordListModel::loadColumnWidths() const {
+    std::vector<int> widths(kColumnCount);
+    for (int i = 0; i < kColumnCount; ++i)
+        widths[size_t(i)] = readIntSetting(QStringLiteral("ListWndColumn%1").arg(i + 1));
+    widths[ColumnRemark] = modelColumnWidth();
+    return widths;
+}
+
+bool RecordListModel::saveColumnWidths(const std::vector<int>& widths) const {
+    if (pageType_ != kWidthPageType)
+        return false;
+    bool ok = true;
+    for (int i = 0; i < kColumnCount && size_t(i) < widths.size(); ++i)
+        ok = writeIntSetting(QStringLiteral("ListWndColumn%1").arg(i + 1), widths[size_t(i)]) && ok;
+    return ok;
+}
+
+} // namespace tessa

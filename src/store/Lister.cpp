@@ -1,0 +1,108 @@
+#include "store/Lister.h"
+
+#include "app/AppState.h"
+#include "store/LoadSink.h"
+#include "store/SinkChannel.h"
+
+#include <array>
+#include <thread>
+#include <vector>
+
+namespace tessa {
+namespace {
+
+// Rows go to the window in chunks: one call per record would cost more than listing it.
+constexpr size_t kRecordsPerChunk = 4096;
+
+// Rows gathered per page, each page in collection order.
+class PageRows {
+public:
+    void add(CallRecord* record, const std::vector<int>& pages) {
+        for (const int page : pages)
+            rows_[size_t(page)].push_back(record);
+    }
+    void flush(SinkChannel& channel) {
+        for (size_t page = 0; page < rows_.size(); ++page) {
+            if (rows_[page].empty())
+                continue;
+            channel.post([page = int(page), rows = std::move(rows_[page])](LoadSink& sink) {
+                sink.appendRows(page, rows);
+            });
+            rows_[page] = {};
+        }
+    }
+
+private:
+    std::array<std::vector<CallRecord*>, PageQuery + 1> rows_;
+};
+
+QString listerCountLine(uint32_t done, uint32_t total) {
+    return QStringLiteral("%1/%2").arg(done).arg(total);
+}
+
+} // namespace
+
+Lister::Lister(AppState& state, SinkChannel& channel) : state_(state), channel_(channel) {}
+
+Lister::~Lister() {
+    join();
+}
+
+void Lister::join() {
+    worker_.join();
+}
+
+void Lister::list() {
+    channel_.post([](LoadSink& sink) { sink.clearRecordLists(); });
+    RecordCollection& records = state_.currentRecords();
+    if (records.count() > kInlineLimit && worker_.start([this, &records] { walk(records); }))
+        return;
+    walk(records);
+}
+
+void Lister::walk(RecordCollection& records) {
+    // The GUI thread's own listing is short; a worker (the loader's thread or the lister's) may be asked
+    // to stop by the window closing.
+    const bool stoppable = !channel_.onSinkThread();
+    const uint32_t count = uint32_t(std::min<size_t>(records.count(), UINT32_MAX));
+    const int caption = state_.viewMode == ViewBackup ? kProgressCaptionBackup : kProgressCaptionCard;
+    if (!channel_.send([caption, count](LoadSink& sink) {
+            sink.showProgress(caption, count, false);
+            return true;
+        }))
+        return;
+
+    PageRows rows;
+    ProgressThrottle throttle;
+    uint32_t shownTotal = count;
+    uint32_t handled = 0;
+    size_t pending = 0;
+    for (CallRecord& record : records) {
+        if (stoppable && state_.quit)
+            return;
+        // A record that cannot be listed is not counted in the total shown.
+        if (!record.validByte())
+            --shownTotal;
+        rows.add(&record, pagesOfRecord(record));
+        ++handled;
+        if (++pending == kRecordsPerChunk) {
+            rows.flush(channel_);
+            pending = 0;
+            std::this_thread::yield();
+        }
+        if (throttle.due(handled == count))
+            channel_.post([handled, line = listerCountLine(handled, shownTotal)](LoadSink& sink) {
+                sink.setProgress(handled, line);
+            });
+    }
+    rows.flush(channel_);
+    // The busy flag drops only when the window has taken every row: until then the rows it is still to
+    // receive point into a collection that a card scan would empty.
+    channel_.post([&busy = state_.busy](LoadSink& sink) {
+        sink.hideProgress();
+        sink.showPage(PageAll);
+        busy = false;
+    });
+}
+
+} // namespace tessa

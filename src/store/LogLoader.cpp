@@ -1,0 +1,196 @@
+#include "store/LogLoader.h"
+
+#include "app/AppState.h"
+#include "config/Settings.h"
+#include "platform/NativePath.h"
+#include "store/CallLogFile.h"
+#include "store/Lister.h"
+#include "store/LoadSink.h"
+#include "store/RebuildWorker.h"
+#include "store/SinkChannel.h"
+
+#include <algorithm>
+#include <QDir>
+
+namespace tessa {
+namespace {
+
+QString loaderBackupRoot() {
+    return readStringSetting(QStringLiteral("BackupPath"));
+}
+
+// The month a log's name starts with: its first six characters read as a decimal number.
+uint32_t monthOfLogName(const QString& name) {
+    uint32_t value = 0;
+    for (const QChar c : QStringView(name).left(6)) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            break;
+        value = value * 10 + uint32_t(c.unicode() - '0');
+    }
+    return value;
+}
+
+// Months of the month logs in "<root><model folder>\CallLog\*CallLogBK.dat", in enumeration order.
+std::vector<uint32_t> findMonthLogs(const QString& root, int modelCode) {
+    std::vector<uint32_t> months;
+    // Without a backup folder the pattern would search the process's working folder.
+    if (root.isEmpty())
+        return months;
+    const QString folder =
+        platform::nativePath(root + backupModelFolder(modelCode) + QStringLiteral("\\CallLog"));
+    if (folder.isEmpty())
+        return months;
+    const QDir dir(folder, QLatin1Char('*') + kMonthLogSuffix, QDir::NoSort,
+                   QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : dir.entryList())
+        months.push_back(monthOfLogName(name));
+    return months;
+}
+
+QString loaderRecordLine(const CallRecord* record, uint32_t done, uint32_t count) {
+    if (!record)
+        return QStringLiteral("%1/%2").arg(done).arg(count);
+    return QStringLiteral("%1 %2/%3").arg(record->shortPath.text()).arg(done).arg(count);
+}
+
+} // namespace
+
+LogLoader::LogLoader(AppState& state, SinkChannel& channel, Lister& lister, RebuildWorker& rebuild)
+    : state_(state), channel_(channel), lister_(lister), rebuild_(rebuild) {}
+
+LogLoader::~LogLoader() {
+    join();
+}
+
+void LogLoader::join() {
+    worker_.join();
+}
+
+bool LogLoader::loadMonthLogs() {
+    const QString root = loaderBackupRoot();
+    const int model = state_.modelCode;
+    const bool busy = state_.busy;
+    if (!busy) {
+        // Rows of the backup view point into the collection about to be freed.
+        if (state_.viewMode == ViewBackup && !state_.backupRecords.empty())
+            channel_.post([](LoadSink& sink) { sink.clearRecordLists(); });
+        state_.backupRecords.clear();
+        state_.months.clear();
+    }
+    std::vector<uint32_t> months = findMonthLogs(root, model);
+    if (months.empty())
+        return false;
+    // The loader or lister running owns the collection and reads the month list.
+    if (busy)
+        return true;
+    std::sort(months.begin(), months.end());
+    // Two names of one month ("201801CallLogBK.dat", "201801 CallLogBK.dat") name the same file to read.
+    months.erase(std::unique(months.begin(), months.end()), months.end());
+    state_.months = std::move(months);
+    state_.loadSource = LoadMonthLogs;
+    start();
+    return true;
+}
+
+bool LogLoader::start() {
+    if (state_.busy.exchange(true))
+        return false;
+    Plan plan;
+    plan.fromCard = state_.loadSource == LoadCard;
+    plan.driveLetter = state_.cardDriveLetter;
+    plan.modelCode = state_.modelCode;
+    if (plan.fromCard) {
+        plan.files.push_back(state_.cardLogPath);
+    } else {
+        const QString root = loaderBackupRoot();
+        for (const uint32_t month : state_.months)
+            plan.files.push_back(monthLogPathOfMonth(root, plan.modelCode, month));
+    }
+    if (!worker_.start([this, plan = std::move(plan)] { run(plan); })) {
+        state_.busy = false;
+        return false;
+    }
+    return true;
+}
+
+void LogLoader::run(const Plan& plan) {
+    size_t kept = 0;
+    for (const QString& path : plan.files)
+        if (!readLog(plan, path, kept))
+            return;
+    if (state_.quit)
+        return;
+    channel_.post([](LoadSink& sink) { sink.hideProgress(); });
+
+    bool listAgain = true;
+    if (!plan.fromCard) {
+        state_.viewMode = ViewBackup;
+    } else if (kept > 0) {
+        state_.viewMode = ViewCard;
+        if (readIntSetting(QStringLiteral("AutoBackup")) == 1) {
+            // The window shows the backup dialog and answers once the user has closed it.
+            const auto started = channel_.send([](LoadSink& sink) { return sink.offerAutoBackup(); });
+            if (!started)
+                return;
+            if (*started)
+                state_.viewMode = ViewBackup;
+        }
+    } else if (state_.viewMode == ViewBackup) {
+        listAgain = false; // the backup view stays as it is listed
+    } else {
+        state_.viewMode = ViewBackup;
+    }
+
+    channel_.post([](LoadSink& sink) { sink.updateFreeSpace(); });
+    if (!listAgain) {
+        channel_.post([&busy = state_.busy](LoadSink&) { busy = false; });
+        return;
+    }
+    channel_.post([](LoadSink& sink) { sink.showPage(PageAll); });
+    lister_.list();
+}
+
+bool LogLoader::readLog(const Plan& plan, const QString& path, size_t& kept) {
+    RecordCollection& records = plan.fromCard ? state_.cardRecords : state_.backupRecords;
+    const int caption = plan.fromCard ? kProgressCaptionCard : kProgressCaptionBackup;
+    ProgressThrottle throttle;
+    uint32_t count = 0, lastDone = 0, sentDone = 0;
+    const CallRecord* lastKept = nullptr;
+    auto sendProgress = [&](uint32_t done, uint32_t total) {
+        channel_.post([done, line = loaderRecordLine(lastKept, done, total)](LoadSink& sink) {
+            sink.setProgress(done, line);
+        });
+        sentDone = done;
+    };
+
+    LogReadHandlers handlers;
+    handlers.started = [&](uint32_t total) {
+        count = total;
+        channel_.send([caption, total](LoadSink& sink) {
+            sink.showProgress(caption, total, true);
+            return true;
+        });
+    };
+    handlers.record = [&](uint32_t done, uint32_t total, CallRecord* record) {
+        lastKept = record ? &records.append(*record) : nullptr;
+        if (record)
+            ++kept;
+        lastDone = done;
+        if (throttle.due(done == total))
+            sendProgress(done, total);
+    };
+
+    const LogReadStatus status = plan.fromCard ? readCardLog(path, plan.driveLetter, plan.modelCode,
+                                                             &state_.contacts, &state_.quit, handlers)
+                                               : readMonthLog(path, &state_.quit, handlers);
+    if (state_.quit)
+        return false;
+    if (plan.fromCard && status == LogReadStatus::Empty)
+        rebuild_.queue(plan.driveLetter);
+    // A card pulled mid-read ends the log early: the last position reached is still shown.
+    if (status == LogReadStatus::Read && lastDone != sentDone)
+        sendProgress(lastDone, count);
+    return true;
+}
+
+} // namespace tessa

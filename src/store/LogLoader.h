@@ -1,0 +1,52 @@
+#pragma once
+
+// Loading call logs: the card's CallLog.dat or every month log of the PC backup, read on the loader
+// thread into the card or backup collection, followed by the choice of view and the listing.
+
+#include "store/WorkerSlot.h"
+
+#include <QString>
+#include <vector>
+
+namespace tessa {
+
+struct AppState;
+class Lister;
+class RebuildWorker;
+class SinkChannel;
+
+class LogLoader {
+public:
+    LogLoader(AppState& state, SinkChannel& channel, Lister& lister, RebuildWorker& rebuild);
+    ~LogLoader();
+
+    // GUI thread. Empties the backup collection and the month list, finds the month logs of the current
+    // model under BackupPath and starts the loader over them. False when there is no month log. While a
+    // load or listing runs, the collection and the month list are left to it and nothing is started.
+    bool loadMonthLogs();
+    // GUI thread. Starts the loader over what the load source names (the card log path, or the month
+    // list). Sets the busy flag; false when it was set already or the thread cannot be created.
+    bool start();
+    // Waits for the loader; it ends at its next record once the quit flag is set.
+    void join();
+
+private:
+    struct Plan {
+        bool fromCard = false;
+        std::vector<QString> files;
+        char driveLetter = 0;
+        int modelCode = 0;
+    };
+
+    void run(const Plan& plan);
+    // Reads one log into its collection; false when the quit flag ended it.
+    bool readLog(const Plan& plan, const QString& path, size_t& kept);
+
+    AppState& state_;
+    SinkChannel& channel_;
+    Lister& lister_;
+    RebuildWorker& rebuild_;
+    WorkerSlot worker_;
+};
+
+} // namespace tessa

@@ -1,0 +1,92 @@
+#include "store/RebuildWorker.h"
+
+#include "app/AppState.h"
+#include "platform/NativePath.h"
+#include "store/CardRecordCodec.h"
+#include "store/RecordingFiles.h"
+#include "store/SinkChannel.h"
+
+#include <algorithm>
+#include <QDirIterator>
+#include <thread>
+
+namespace tessa {
+
+RebuildWorker::RebuildWorker(AppState& state, SinkChannel& channel) : state_(state), channel_(channel) {}
+
+RebuildWorker::~RebuildWorker() {
+    join();
+}
+
+void RebuildWorker::queue(char driveLetter) {
+    bool startWorker = false;
+    {
+        std::lock_guard lock(state_.rebuildLock);
+        auto& queued = state_.rebuildQueue;
+        if (std::find(queued.begin(), queued.end(), driveLetter) == queued.end())
+            queued.push_back(driveLetter);
+        // The running flag changes only under the lock, so a worker deciding to end cannot miss a drive
+        // queued at that moment: either it sees the drive or we see it gone and start a new one.
+        if (!state_.rebuildRunning && !state_.quit) {
+            state_.rebuildRunning = true;
+            startWorker = true;
+        }
+    }
+    if (startWorker && !worker_.start([this] { run(); })) {
+        // The drive stays queued; the next queue() tries again.
+        std::lock_guard lock(state_.rebuildLock);
+        state_.rebuildRunning = false;
+    }
+}
+
+void RebuildWorker::join() {
+    worker_.join();
+}
+
+void RebuildWorker::run() {
+    char lastDrive = 0;
+    for (;;) {
+        char driveLetter = 0;
+        {
+            std::lock_guard lock(state_.rebuildLock);
+            if (state_.quit || state_.rebuildQueue.empty()) {
+                state_.rebuildRunning = false;
+                break;
+            }
+            driveLetter = state_.rebuildQueue.front();
+            state_.rebuildQueue.pop_front();
+        }
+        lastDrive = driveLetter;
+        state_.rebuildDriveLetter = driveLetter;
+        channel_.post([driveLetter](LoadSink& sink) { sink.showRebuildActivity(driveLetter, true); });
+        rebuildDrive(driveLetter);
+        std::this_thread::yield();
+    }
+    channel_.post([lastDrive](LoadSink& sink) { sink.showRebuildActivity(lastDrive, false); });
+}
+
+void RebuildWorker::rebuildDrive(char driveLetter) {
+    const int model = state_.modelCode;
+    for (const uint32_t month : listCardMonthFolders(driveLetter, model, &state_.quit)) {
+        if (state_.quit)
+            return;
+        QString folder = monthFolderPath(driveLetter, model, month);
+        folder.chop(3); // the "*.*" pattern: enumeration lists the folder
+        const QString native = platform::nativePath(folder);
+        if (native.isEmpty())
+            continue;
+        QDirIterator entries(native, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+        while (entries.hasNext()) {
+            if (state_.quit)
+                return;
+            entries.next();
+            const QString name = entries.fileName();
+            if (!entries.fileInfo().isDir() && isRecordingFileName(name))
+                encodeCardRecord(driveLetter, name, model); // names that break the grammar are skipped
+            std::this_thread::yield();
+        }
+        std::this_thread::yield();
+    }
+}
+
+} // namespace tessa

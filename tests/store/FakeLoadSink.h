@@ -1,0 +1,96 @@
+#pragma once
+
+// A LoadSink that records what the loader, lister and rebuild worker ask of the window, and helpers to run
+// the GUI thread's event loop in a test.
+
+#include "store/LoadSink.h"
+
+#include <chrono>
+#include <functional>
+#include <gtest/gtest.h>
+#include <map>
+#include <QCoreApplication>
+#include <QStringList>
+#include <QThread>
+#include <thread>
+
+namespace tessa::test {
+
+// Workers reach the sink through the event loop of the thread that owns it.
+inline void ensureCoreApplication() {
+    if (QCoreApplication::instance())
+        return;
+    static int argc = 1;
+    static char name[] = "tessa_tests";
+    static char* argv[] = {name, nullptr};
+    new QCoreApplication(argc, argv); // lives for the whole test run
+}
+
+// Runs the event loop until the condition holds; false if it still fails after a generous while, so that a
+// broken worker fails the test instead of hanging it.
+inline bool processEventsUntil(const std::function<bool()>& done) {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > giveUp)
+            return false;
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+inline void drainEvents() {
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+}
+
+class FakeLoadSink : public LoadSink {
+public:
+    void showProgress(int captionText, uint32_t total, bool centre) override {
+        note(QStringLiteral("show %1 %2%3").arg(captionText).arg(total).arg(centre ? " centred" : ""));
+        if (onShowProgress)
+            onShowProgress();
+    }
+    void setProgress(uint32_t position, const QString& line) override {
+        onThread();
+        progress.emplace_back(position, line);
+    }
+    void hideProgress() override { note(QStringLiteral("hide")); }
+    void clearRecordLists() override {
+        note(QStringLiteral("clear"));
+        rows.clear();
+    }
+    void appendRows(int pageType, const std::vector<CallRecord*>& records) override {
+        onThread();
+        ++appendCalls;
+        auto& page = rows[pageType];
+        page.insert(page.end(), records.begin(), records.end());
+    }
+    void showPage(int pageType) override { note(QStringLiteral("page %1").arg(pageType)); }
+    void updateFreeSpace() override { note(QStringLiteral("free space")); }
+    void showRebuildActivity(char driveLetter, bool active) override {
+        note(QStringLiteral("rebuild %1 %2").arg(QChar::fromLatin1(driveLetter)).arg(active ? "on" : "off"));
+    }
+    bool offerAutoBackup() override {
+        note(QStringLiteral("offer backup"));
+        return onOfferBackup ? onOfferBackup() : false;
+    }
+
+    // The calls other than rows and progress positions, in order.
+    QStringList calls;
+    std::map<int, std::vector<CallRecord*>> rows;
+    int appendCalls = 0;
+    std::vector<std::pair<uint32_t, QString>> progress;
+    std::function<void()> onShowProgress;
+    std::function<bool()> onOfferBackup;
+
+private:
+    void note(const QString& call) {
+        onThread();
+        calls << call;
+    }
+    // Every call must arrive on the thread that owns the window.
+    void onThread() { EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread()); }
+};
+
+} // namespace tessa::test

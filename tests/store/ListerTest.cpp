@@ -1,0 +1,137 @@
+#include "store/Lister.h"
+
+#include "app/AppState.h"
+#include "store/CallLogService.h"
+#include "store/FakeLoadSink.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace tessa {
+namespace {
+
+using test::FakeLoadSink;
+
+CallRecord listedRecord(uint32_t type, bool marked = false, bool live = true) {
+    CallRecord r{};
+    r.cardBytes[0] = live ? 1 : 0;
+    r.valid = live ? 1 : 0;
+    r.callType = type;
+    r.marked = marked ? 1 : 0;
+    return r;
+}
+
+std::vector<CallRecord*> pointersOf(RecordCollection& records, uint32_t type = 0) {
+    std::vector<CallRecord*> out;
+    for (CallRecord& r : records)
+        if (type == 0 || r.callType.get() == type)
+            out.push_back(&r);
+    return out;
+}
+
+class ListerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::ensureCoreApplication();
+        service_ = std::make_unique<CallLogService>(state_, sink_);
+    }
+    void TearDown() override { service_.reset(); }
+
+    void fill(RecordCollection& records, size_t count) {
+        for (size_t i = 0; i < count; ++i)
+            records.append(listedRecord(i % 2 ? CallOutgoing : CallIncoming));
+    }
+    bool listed() {
+        return test::processEventsUntil([&] { return !state_.busy; });
+    }
+
+    AppState state_;
+    FakeLoadSink sink_;
+    std::unique_ptr<CallLogService> service_;
+};
+
+TEST_F(ListerTest, RecordsGoToThePagesOfTheirTypeAndMark) {
+    state_.viewMode = ViewCard;
+    CallRecord& missed = state_.cardRecords.append(listedRecord(CallMissed));
+    CallRecord& markedOutgoing = state_.cardRecords.append(listedRecord(CallOutgoing, true));
+    state_.cardRecords.append(listedRecord(CallIncoming, false, false)); // deleted
+    state_.cardRecords.append(listedRecord(9));                          // no page of its own
+
+    ASSERT_TRUE(service_->runLister());
+
+    using Rows = std::vector<CallRecord*>;
+    EXPECT_EQ(sink_.rows[PageAll], Rows({&missed, &markedOutgoing}));
+    EXPECT_EQ(sink_.rows[PageIncoming], Rows({&missed}));
+    EXPECT_EQ(sink_.rows[PageMissed], Rows({&missed}));
+    EXPECT_EQ(sink_.rows[PageMarked], Rows({&markedOutgoing}));
+    EXPECT_EQ(sink_.rows[PageOutgoing], Rows({&markedOutgoing}));
+    for (int page : {PageNotes, PageTriggered, PageAnswering, PageQuery})
+        EXPECT_TRUE(sink_.rows[page].empty()) << page;
+    EXPECT_EQ(sink_.calls, QStringList({"clear", "show 157 4", "hide", "page 1"}));
+    // Only the deleted record is taken off the total shown.
+    ASSERT_FALSE(sink_.progress.empty());
+    EXPECT_EQ(sink_.progress.back(), std::make_pair(4u, QString("4/3")));
+    EXPECT_FALSE(state_.busy);
+}
+
+TEST_F(ListerTest, AThousandRecordsAreListedInlineAndMoreOnTheWorker) {
+    fill(state_.backupRecords, Lister::kInlineLimit);
+    ASSERT_TRUE(service_->runLister());
+    // Done before returning, without the event loop.
+    EXPECT_FALSE(state_.busy);
+    EXPECT_EQ(sink_.rows[PageAll].size(), Lister::kInlineLimit);
+    EXPECT_EQ(sink_.calls.mid(1, 1), QStringList({"show 158 1000"}));
+
+    state_.backupRecords.append(listedRecord(CallNote));
+    ASSERT_TRUE(service_->runLister());
+    // The worker's rows can only arrive through the event loop.
+    EXPECT_TRUE(state_.busy);
+    EXPECT_TRUE(sink_.rows.empty());
+    EXPECT_FALSE(service_->runLister()); // a second listing is refused meanwhile
+    ASSERT_TRUE(listed());
+    EXPECT_EQ(sink_.rows[PageAll], pointersOf(state_.backupRecords));
+    EXPECT_EQ(sink_.rows[PageNotes].size(), 1u);
+    EXPECT_EQ(sink_.calls.mid(4), QStringList({"clear", "show 158 1001", "hide", "page 1"}));
+    EXPECT_EQ(sink_.progress.back(), std::make_pair(1001u, QString("1001/1001")));
+}
+
+TEST_F(ListerTest, LargeCollectionArrivesInFewChunksInCollectionOrder) {
+    fill(state_.backupRecords, 20000);
+    ASSERT_TRUE(service_->runLister());
+    ASSERT_TRUE(listed());
+
+    EXPECT_EQ(sink_.rows[PageAll], pointersOf(state_.backupRecords));
+    EXPECT_EQ(sink_.rows[PageIncoming], pointersOf(state_.backupRecords, CallIncoming));
+    EXPECT_EQ(sink_.rows[PageOutgoing], pointersOf(state_.backupRecords, CallOutgoing));
+    EXPECT_LE(sink_.appendCalls, 20);
+    EXPECT_LT(sink_.progress.size(), 1000u);
+    EXPECT_EQ(sink_.progress.back(), std::make_pair(20000u, QString("20000/20000")));
+}
+
+TEST_F(ListerTest, QuitStopsTheWorkerAndLeavesBusySet) {
+    fill(state_.backupRecords, 5000);
+    sink_.onShowProgress = [&] { state_.quit = true; };
+    ASSERT_TRUE(service_->runLister());
+    ASSERT_TRUE(test::processEventsUntil([&] { return sink_.calls.size() == 2; }));
+    service_->shutdown();
+    test::drainEvents();
+
+    EXPECT_TRUE(sink_.rows.empty());
+    EXPECT_TRUE(sink_.progress.empty());
+    EXPECT_EQ(sink_.calls, QStringList({"clear", "show 158 5000"}));
+    EXPECT_TRUE(state_.busy);
+}
+
+TEST_F(ListerTest, ShutdownReturnsWhileTheWorkerWaitsForTheWindow) {
+    fill(state_.backupRecords, 1001);
+    ASSERT_TRUE(service_->runLister());
+    // No event is processed: the worker waits for its progress window until shutdown releases it.
+    service_->shutdown();
+    test::drainEvents();
+
+    EXPECT_EQ(sink_.calls, QStringList({"clear"}));
+    EXPECT_TRUE(sink_.rows.empty());
+}
+
+} // namespace
+} // namespace tessa

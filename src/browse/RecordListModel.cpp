@@ -17,7 +17,6 @@ namespace {
 
 constexpr int kDefaultWidths[RecordListModel::kColumnCount] = {40, 40, 120, 180, 150, 120, 120, 120, 300};
 constexpr int kModelColumnWidth = 120;
-constexpr int kWidthPageType = 1; // the one page whose widths are kept
 
 constexpr uint32_t kFirstCallType = CallIncoming;
 constexpr uint32_t kLastCallType = CallAnswering;
@@ -425,17 +424,20 @@ int RecordListModel::modelColumnWidth() const {
     return modelCode_ == 1 ? kModelColumnWidth : 0;
 }
 
-std::vector<int> RecordListModel::loadColumnWidths() const {
+std::vector<int> RecordListModel::loadColumnWidths() {
     std::vector<int> widths(kColumnCount);
     for (int i = 0; i < kColumnCount; ++i)
         widths[size_t(i)] = readIntSetting(QStringLiteral("ListWndColumn%1").arg(i + 1));
+    return widths;
+}
+
+std::vector<int> RecordListModel::startColumnWidths() const {
+    std::vector<int> widths = loadColumnWidths();
     widths[ColumnRemark] = modelColumnWidth();
     return widths;
 }
 
-bool RecordListModel::saveColumnWidths(const std::vector<int>& widths) const {
-    if (pageType_ != kWidthPageType)
-        return false;
+bool RecordListModel::saveColumnWidths(const std::vector<int>& widths) {
     bool ok = true;
     for (int i = 0; i < kColumnCount && size_t(i) < widths.size(); ++i)
         ok = writeIntSetting(QStringLiteral("ListWndColumn%1").arg(i + 1), widths[size_t(i)]) && ok;

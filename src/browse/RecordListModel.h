@@ -106,12 +106,17 @@ public:
     static int defaultColumnWidth(int column);
     // Width of column 7: shown only for the VX5.
     int modelColumnWidth() const;
-    // Widths of the nine columns from ListWndColumn1-9 (-1, size to contents, when absent), with
-    // column 7 at modelColumnWidth().
-    std::vector<int> loadColumnWidths() const;
-    // Writes ListWndColumn1-9. Only the page of page type 1 keeps the widths; others write nothing and
-    // return false.
-    bool saveColumnWidths(const std::vector<int>& widths) const;
+    // The stored widths of the nine columns (ListWndColumn1-9); -1, size to contents, when absent.
+    static std::vector<int> loadColumnWidths();
+    // The widths a page starts with: the stored ones, with column 7 at modelColumnWidth() whatever was
+    // stored for it, as the view sets it right after the page loads its widths.
+    std::vector<int> startColumnWidths() const;
+    // Writes ListWndColumn1-9. Only the page of page type 1 keeps its widths when the window closes.
+    static bool saveColumnWidths(const std::vector<int>& widths);
+
+    // Re-labelling runs on the calling thread (column 7 is made again on demand), so there is never a
+    // background pass to stop; kept so that closing the window need not know this.
+    void stopRelabel() {}
 
 private:
     struct Row;

@@ -11,6 +11,8 @@ const char* const kUsage =
     "      list the records of a card call log (CallLog.dat) or a backup month log (...CallLogBK.dat)\n"
     "  recording FILE [--json]\n"
     "      show how a recording file is measured\n"
+    "  decode FILE OUT.wav\n"
+    "      write a recording as it is heard, as 16-bit PCM WAV (mono, 8000 Hz)\n"
     "  drives [--json]\n"
     "      list the drives and tell which one holds a recorder card\n"
     "  demo-card DIR [--model 0|1] [--records N] [--seed S]\n"
@@ -64,6 +66,8 @@ int run(const QStringList& arguments, Io io) {
         return runRecording(rest, io);
     if (command == QLatin1String("drives"))
         return runDrives(rest, io);
+    if (command == QLatin1String("decode"))
+        return runDecode(rest, io);
     if (command == QLatin1String("demo-card"))
         return runDemoCard(rest, io);
     if (command == QLatin1String("help") || command == QLatin1String("--help")) {

@@ -38,6 +38,7 @@ int runLog(const QStringList& args, Io io);
 int runRecording(const QStringList& args, Io io);
 int runDrives(const QStringList& args, Io io);
 int runDemoCard(const QStringList& args, Io io);
+int runDecode(const QStringList& args, Io io);
 
 // Prints a usage error and returns ExitUsage.
 int usageError(Io io, const QString& message);

@@ -10,6 +10,11 @@
 
 using namespace tessa;
 
+// Failure messages show texts rather than code units; internal linkage keeps it to this file.
+static void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
 namespace {
 
 ListDateTime britishDates() {

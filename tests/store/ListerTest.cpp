@@ -122,15 +122,18 @@ TEST_F(ListerTest, QuitStopsTheWorkerAndLeavesBusySet) {
     EXPECT_TRUE(state_.busy);
 }
 
-TEST_F(ListerTest, ShutdownReturnsWhileTheWorkerWaitsForTheWindow) {
+TEST_F(ListerTest, ShutdownInsideAWindowCallEndsTheWorkerWaitingForIt) {
     fill(state_.backupRecords, 1001);
+    // The window closes while the worker waits for its progress window to be shown: the GUI thread then
+    // waits for the worker, which must give up waiting for the GUI thread.
+    sink_.onShowProgress = [&] { service_->shutdown(); };
     ASSERT_TRUE(service_->runLister());
-    // No event is processed: the worker waits for its progress window until shutdown releases it.
-    service_->shutdown();
+    ASSERT_TRUE(test::processEventsUntil([&] { return sink_.calls.size() == 2; }));
     test::drainEvents();
 
-    EXPECT_EQ(sink_.calls, QStringList({"clear"}));
+    EXPECT_EQ(sink_.calls, QStringList({"clear", "show 158 1001"}));
     EXPECT_TRUE(sink_.rows.empty());
+    EXPECT_TRUE(state_.busy);
 }
 
 } // namespace

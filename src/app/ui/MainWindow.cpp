@@ -55,8 +55,8 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QMainWindow(parent), 
     buildStatusBar();
     buildMenus();
 
-    device_ = std::make_unique<DeviceLink>(this);
-    connect(device_.get(), &DeviceLink::notification, this, &MainWindow::onDeviceNotification);
+    device_ = std::make_unique<platform::DeviceLink>();
+    connect(device_.get(), &platform::DeviceLink::notification, this, &MainWindow::onDeviceNotification);
     device_->open();
 
     progress_ = new ProgressWindow(this);
@@ -327,8 +327,6 @@ void MainWindow::showBackupRecords(int modelCode) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     state_.quit = true;
-    for (int type = 1; type <= 9; ++type)
-        view_->page(type)->model()->stopRelabel();
     // Workers see the quit flag at their next record; the service waits for them, a bounded time.
     callLogs_->shutdown();
     timer20_.stop();

@@ -15,7 +15,9 @@ namespace tessa {
 
 struct AppState;
 class CallLogService;
+namespace platform {
 class DeviceLink;
+}
 class MainView;
 class ProgressWindow;
 class WindowLoadSink;
@@ -73,7 +75,7 @@ private:
     ProgressWindow* progress_ = nullptr;
     std::unique_ptr<WindowLoadSink> sink_;
     std::unique_ptr<CallLogService> callLogs_;
-    std::unique_ptr<DeviceLink> device_;
+    std::unique_ptr<platform::DeviceLink> device_;
     std::array<QLabel*, 5> panes_{};
     QTimer timer10_, timer20_, timer30_;
     bool linkUp_ = false;

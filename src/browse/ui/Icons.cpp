@@ -10,7 +10,7 @@ struct IconName {
     const char* fallback; // our own drawing
 };
 
-// Tree images: 0 incoming, 1 outgoing, 2 note, 9 recorder, 11 all records, 12 the recorder's card,
+// Tree images: 0 incoming, 1 outgoing, 2 note, 9 recorder, 10 answering machine, 11 all records, 12 the recorder's card,
 // 15 marked, 19 query and import results, 22 missed.
 IconName treeImage(int index) {
     switch (index) {
@@ -18,6 +18,7 @@ IconName treeImage(int index) {
     case 1: return {"call-stop", "outgoing"};
     case 2: return {"accessories-text-editor", "note"};
     case 9: return {"phone", "device"};
+    case 10: return {nullptr, "answering"};
     case 11: return {"view-list-details", "all"};
     case 12: return {"media-flash", "card"};
     case 15: return {"emblem-important", "marked"};

@@ -21,7 +21,8 @@ void answerPicker(bool accept, QString* shownFolder) {
             return;
         }
         *shownFolder = dialog->directory().absolutePath();
-        accept ? dialog->accept() : dialog->reject();
+        QDialog* asDialog = dialog;
+        accept ? asDialog->accept() : asDialog->reject();
     });
 }
 
@@ -34,9 +35,8 @@ TEST(FolderPicker, StartsAtTheInitialFolderAndEndsTheResultWithASeparator) {
     QString shown, chosen;
     answerPicker(true, &shown);
     ASSERT_TRUE(pickFolder(nullptr, initial, true, &chosen));
-    EXPECT_EQ(QDir(shown), QDir(dir.path() + QStringLiteral("/inner")));
-    EXPECT_TRUE(chosen.endsWith(QLatin1Char('/'))) << chosen.toStdString();
-    EXPECT_FALSE(chosen.endsWith(QStringLiteral("//")));
+    // Confirming at once chooses the preselected initial folder, with one trailing separator.
+    EXPECT_EQ(chosen, QDir(dir.path()).canonicalPath() + QStringLiteral("/inner/")) << shown.toStdString();
 }
 
 TEST(FolderPicker, CancelGivesFalse) {

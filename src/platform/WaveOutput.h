@@ -1,0 +1,104 @@
+#pragma once
+
+// The waveform-audio output behind the playback engine: one device opened for one wave format, fed
+// blocks of bytes, handing each block back once it has played (or once a reset discarded it).
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+struct gsm_state;
+
+namespace tessa::platform {
+
+// Wave format tags the engine opens the output with.
+enum WaveFormatTag : uint16_t {
+    WaveTagPcm = 1,
+    WaveTagALaw = 6,
+    WaveTagMuLaw = 7,
+    WaveTagImaAdpcm = 17,
+    WaveTagGsm = 49,
+};
+
+// The format a device is opened for; all of the program's formats are mono at 8000 samples per second.
+struct WaveFormat {
+    uint16_t formatTag = WaveTagPcm;
+    uint16_t channels = 1;
+    uint32_t samplesPerSecond = 8000;
+    uint32_t averageBytesPerSecond = 16000;
+    uint16_t blockAlign = 2;
+    uint16_t bitsPerSample = 16;
+    uint16_t extraSize = 0;       // 2 when samplesPerBlock is given
+    uint16_t samplesPerBlock = 0; // IMA ADPCM and GSM only
+
+    bool operator==(const WaveFormat&) const = default;
+};
+
+// The format of an engine output mode 0-4 (IMA ADPCM, mu-law, A-law, 16-bit PCM, GSM 06.10), or nullopt.
+std::optional<WaveFormat> waveFormatForMode(int mode);
+
+// A block handed to the output. It belongs to the output from write() until it is handed back through
+// the completion function; the engine then frees it on its callback thread.
+struct WaveBlock {
+    const uint8_t* data = nullptr;
+    uint32_t length = 0;
+};
+
+// Results of device calls, kept by the engine for inspection.
+enum class WaveResult {
+    Ok = 0,
+    BadFormat,    // the format cannot be opened
+    NotOpen,      // no device is open
+    AlreadyOpen,  // a device is open already
+    StillPlaying, // close refused: blocks are still queued
+    NoDevice,     // no output device at all
+    Failed,
+};
+
+// Called once for every block written, from any thread of the output (or from reset() itself). It must
+// only hand the block on: the engine posts it to its callback thread.
+using WaveBlockDone = std::function<void(WaveBlock*)>;
+
+class WaveOutput {
+public:
+    virtual ~WaveOutput() = default;
+
+    // Whether open() would accept the format; opens nothing.
+    virtual WaveResult query(const WaveFormat& format) = 0;
+    virtual WaveResult open(const WaveFormat& format, WaveBlockDone done) = 0;
+    // Queues a block behind those already queued.
+    virtual WaveResult write(WaveBlock* block) = 0;
+    // Called on the engine's callback thread for each finished block, before it is freed.
+    virtual void unprepare(WaveBlock*) {}
+    // Stops at once and hands every queued block back.
+    virtual WaveResult reset() = 0;
+    // Refuses with StillPlaying while blocks are queued.
+    virtual WaveResult close() = 0;
+};
+
+// Turns the bytes of any of the engine's formats into 16-bit PCM, as a device that plays only PCM
+// needs. GSM keeps its decoder history from block to block, as a stream; reset() forgets it.
+class PcmExpander {
+public:
+    explicit PcmExpander(const WaveFormat& format);
+    ~PcmExpander();
+    PcmExpander(const PcmExpander&) = delete;
+    PcmExpander& operator=(const PcmExpander&) = delete;
+
+    // Appends the samples of `length` bytes to `out`. A trailing part of an IMA ADPCM or GSM block is
+    // decoded as if its missing bytes were zero; a trailing odd byte of PCM is dropped.
+    void expand(const uint8_t* data, size_t length, std::vector<int16_t>& out);
+    void reset();
+
+    // Samples that `length` bytes expand to.
+    size_t samplesFor(size_t length) const;
+
+private:
+    WaveFormat format_;
+    gsm_state* gsm_ = nullptr;
+};
+
+} // namespace tessa::platform

@@ -1,0 +1,175 @@
+#include "app/AppState.h"
+#include "app/ui/MainWindow.h"
+#include "browse/RecordListModel.h"
+#include "browse/ui/MainView.h"
+#include "browse/ui/RecordListPage.h"
+#include "browse/ui/TreePane.h"
+#include "cli/DemoCard.h"
+#include "config/ProgramFolder.h"
+#include "config/IniFile.h"
+#include "config/Settings.h"
+#include "config/StringTable.h"
+#include "store/CallLogService.h"
+#include "support/CardFixtures.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+using namespace tessa;
+
+namespace {
+
+// Runs the event loop until the condition holds or the time is up.
+bool waitFor(const std::function<bool()>& condition, int milliseconds = 8000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > milliseconds)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        QDir().mkpath(dir.filePath("Config"));
+        for (const QString& file : QDir(TESSA_BIN_DIR "/Config").entryList(QDir::Files))
+            QFile::copy(TESSA_BIN_DIR "/Config/" + file, dir.filePath("Config/" + file));
+        setConfigLocations(portableConfigLocations(dir.filePath("Config")));
+        QDir().mkpath(dir.filePath("backup"));
+        writeStringSetting(QStringLiteral("BackupPath"), dir.filePath("backup") + "/");
+        qputenv("TESSA_DEVICE_STATE", dir.filePath("device.bin").toUtf8());
+    }
+    void TearDown() override { setConfigLocations(portableConfigLocations(QStringLiteral("/nonexistent"))); }
+
+    QString writeCard(int model = 0) {
+        const QString card = dir.filePath(QStringLiteral("card%1").arg(model));
+        QString error;
+        EXPECT_TRUE(writeDemoCard(card, DemoCardOptions{model, 40, 3}, &error)) << error.toStdString();
+        return card;
+    }
+
+    QTemporaryDir dir;
+    test::ScopedVolumes volumes{{{'C', platform::DriveFixed, QStringLiteral("/")}}};
+    AppState state;
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, StartsOnTheAllRecordsPage) {
+    MainWindow window(state);
+    window.resize(1200, 800);
+    window.show();
+    MainView* view = window.view();
+    EXPECT_EQ(view->currentPageType(), 1);
+    EXPECT_EQ(view->treePane()->selectedPage(), 1);
+    QTreeWidget* tree = view->treePane()->tree();
+    EXPECT_TRUE(tree->topLevelItem(0)->isExpanded());
+    EXPECT_TRUE(tree->currentItem()->isExpanded());
+    EXPECT_TRUE(view->page(1)->isVisible());
+    EXPECT_TRUE(view->recordToolbar()->isVisible());
+    EXPECT_FALSE(view->importToolbar()->isVisible());
+    EXPECT_EQ(window.pane(1)->text(), text(91));
+    EXPECT_EQ(window.windowTitle(), readStringSetting(QStringLiteral("Software")) + "  1.0.0.22 20180115");
+}
+
+TEST_F(MainWindowTest, PageSwitchingShowsAndHidesTheParts) {
+    MainWindow window(state);
+    window.resize(1200, 800);
+    window.show();
+    MainView* view = window.view();
+    view->showPage(0);
+    EXPECT_TRUE(view->webPane()->isVisible());
+    EXPECT_TRUE(view->playerPane()->isVisible());
+    EXPECT_FALSE(view->recordToolbar()->isVisible());
+    EXPECT_FALSE(view->page(1)->isVisible());
+
+    view->showPage(10);
+    EXPECT_TRUE(view->importToolbar()->isVisible());
+    EXPECT_FALSE(view->recordToolbar()->isVisible());
+    EXPECT_TRUE(view->page(10)->isVisible());
+    EXPECT_EQ(window.pane(3)->text(), QStringLiteral("%1:  0").arg(text(215)));
+
+    view->showPage(11);
+    EXPECT_FALSE(view->playerPane()->isVisible());
+    EXPECT_TRUE(view->parametersPage()->isVisible());
+    EXPECT_FALSE(view->phonebookPage()->isVisible());
+    EXPECT_EQ(window.pane(3)->text(), text(6));
+
+    // Answering-machine messages have a node of their own.
+    view->showPage(6);
+    EXPECT_EQ(view->treePane()->selectedPage(), 6);
+    EXPECT_TRUE(view->page(6)->isVisible());
+}
+
+TEST_F(MainWindowTest, CardIsFoundListedAndRemoved) {
+    const QString card = writeCard();
+    volumes.table().setVolumes({{'C', platform::DriveFixed, QStringLiteral("/")}, test::removable('E', card)});
+    MainWindow window(state);
+    window.resize(1200, 800);
+    window.show();
+    MainView* view = window.view();
+    ASSERT_TRUE(waitFor([&] { return view->page(1)->rowCount() > 0 && !state.busy; }));
+    EXPECT_EQ(state.viewMode.load(), int(ViewCard));
+    EXPECT_EQ(state.cardDriveLetter.load(), 'E');
+    EXPECT_EQ(size_t(view->page(1)->rowCount()), state.cardRecords.count());
+    EXPECT_EQ(window.pane(3)->text(), QStringLiteral("%1:  %2").arg(text(2)).arg(state.cardRecords.count()));
+    EXPECT_TRUE(window.pane(4)->text().startsWith(text(142)));
+    EXPECT_TRUE(QFile::exists(card + "/beep1.wav"));
+    EXPECT_EQ(readIntSetting(QStringLiteral("DevType")), 0);
+    window.grab().save(QDir::tempPath() + "/tessa-main-window.png");
+
+    // Pulling the card empties the lists and goes back to the backup.
+    volumes.table().setVolumes({{'C', platform::DriveFixed, QStringLiteral("/")}});
+    ASSERT_TRUE(waitFor([&] { return state.viewMode == ViewBackup; }));
+    EXPECT_EQ(view->page(1)->rowCount(), 0);
+    EXPECT_EQ(state.cardDriveLetter.load(), 0);
+}
+
+TEST_F(MainWindowTest, CommandsAreRefusedWhileBusy) {
+    MainWindow window(state);
+    window.show();
+    state.busy = true;
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        waitFor([&] { return QApplication::activeModalWidget() != nullptr; }, 2000);
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = box->windowTitle() + "|" + box->text();
+            box->accept();
+        }
+    });
+    const int view = state.viewMode;
+    window.onCommand(32788);
+    EXPECT_EQ(shown, text(160) + "|" + text(159));
+    EXPECT_EQ(state.viewMode.load(), view);
+    state.busy = false;
+}
+
+TEST_F(MainWindowTest, AutomaticBackupToggleAndCheckMarks) {
+    MainWindow window(state);
+    auto* toggle = window.findChild<QAction*>(QStringLiteral("cmd32787"));
+    ASSERT_TRUE(toggle);
+    IniFile(configLocations().settingsFile).write("Setting", "AutoBackup", "");
+    writeIntSetting(QStringLiteral("AutoBackup"), -1);
+    window.onCommand(32787); // -1 counts as on: it is switched off
+    EXPECT_EQ(readIntSetting(QStringLiteral("AutoBackup")), 0);
+    EXPECT_FALSE(toggle->isChecked());
+    window.onCommand(32787);
+    EXPECT_EQ(readIntSetting(QStringLiteral("AutoBackup")), 1);
+    EXPECT_TRUE(toggle->isChecked());
+    EXPECT_TRUE(window.findChild<QAction*>(QStringLiteral("cmd32789"))->isChecked()); // backup view, VX7
+    EXPECT_FALSE(window.findChild<QAction*>(QStringLiteral("cmd32788"))->isChecked());
+}

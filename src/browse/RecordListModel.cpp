@@ -55,7 +55,7 @@ bool recordingPresent(const QString& path) {
 QString noteText(const QByteArray& note) {
     bool plain = true;
     for (qsizetype i = 0; i < std::min(note.size(), kJudgedBytes) && plain; ++i) {
-        const QChar unit(uint8_t(note[i]));
+        const QChar unit = QChar(uint8_t(note[i]));
         plain = unit == QLatin1Char(' ') || unit.isLetterOrNumber();
     }
     const auto& page = plain ? platform::systemCodePage() : platform::codePageNumber(936);

@@ -18,6 +18,8 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
+#include <QTableView>
+#include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
@@ -172,4 +174,49 @@ TEST_F(MainWindowTest, AutomaticBackupToggleAndCheckMarks) {
     EXPECT_TRUE(toggle->isChecked());
     EXPECT_TRUE(window.findChild<QAction*>(QStringLiteral("cmd32789"))->isChecked()); // backup view, VX7
     EXPECT_FALSE(window.findChild<QAction*>(QStringLiteral("cmd32788"))->isChecked());
+}
+
+TEST_F(MainWindowTest, ColumnWidthsAreKeptByTheAllRecordsPage) {
+    {
+        MainWindow window(state);
+        window.view()->page(1)->table()->setColumnWidth(3, 222);
+        window.view()->page(2)->table()->setColumnWidth(4, 333); // other pages do not save
+    }
+    EXPECT_EQ(readIntSetting(QStringLiteral("ListWndColumn4")), 222);
+    EXPECT_NE(readIntSetting(QStringLiteral("ListWndColumn5")), 333);
+    MainWindow again(state);
+    for (int type = 1; type <= 10; ++type)
+        EXPECT_EQ(again.view()->page(type)->table()->columnWidth(3), 222) << type;
+    // The remark column stays hidden for the VX7 whatever width is stored.
+    EXPECT_TRUE(again.view()->page(1)->table()->isColumnHidden(7));
+}
+
+TEST_F(MainWindowTest, AboutBoxShowsTheSettingLinesAndClosesOnAClick) {
+    writeStringSetting(QStringLiteral("Software"), QStringLiteral("Tessa Test"));
+    IniFile(configLocations().settingsFile).write(QStringLiteral("Setting"), QStringLiteral("Company"), QString());
+    MainWindow window(state);
+    window.show();
+    bool closedByClick = false;
+    QString software, company, version;
+    bool logo = false;
+    QTimer::singleShot(0, [&] {
+        waitFor([&] { return QApplication::activeModalWidget() != nullptr; }, 2000);
+        QWidget* about = QApplication::activeModalWidget();
+        if (!about)
+            return;
+        software = about->findChild<QLabel*>(QStringLiteral("ctl1076"))->text();
+        company = about->findChild<QLabel*>(QStringLiteral("ctl1077"))->text();
+        version = about->findChild<QLabel*>(QStringLiteral("ctl1084"))->text();
+        logo = !about->findChild<QLabel*>(QStringLiteral("ctl1110"))->pixmap().isNull();
+        QMouseEvent click(QEvent::MouseButtonPress, QPointF(5, 5), about->mapToGlobal(QPointF(5, 5)),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(about, &click);
+        closedByClick = !about->isVisible();
+    });
+    window.onCommand(57664);
+    EXPECT_EQ(software, QStringLiteral("Tessa Test"));
+    EXPECT_EQ(company, QString());
+    EXPECT_EQ(version, QStringLiteral("1.0.0.22 20180115"));
+    EXPECT_TRUE(logo);
+    EXPECT_TRUE(closedByClick);
 }

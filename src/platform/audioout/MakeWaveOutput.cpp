@@ -1,0 +1,16 @@
+#include "platform/audioout/MakeWaveOutput.h"
+
+#include "platform/audioout/QtWaveOutput.h"
+#include "platform/NullWaveOutput.h"
+
+#include <QtGlobal>
+
+namespace tessa::platform {
+
+std::unique_ptr<WaveOutput> makeWaveOutput() {
+    if (qEnvironmentVariable("TESSA_AUDIO") == QLatin1String("null"))
+        return std::make_unique<NullWaveOutput>();
+    return std::make_unique<QtWaveOutput>();
+}
+
+} // namespace tessa::platform

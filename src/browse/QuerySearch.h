@@ -132,8 +132,8 @@ public:
     // Stops and waits for the worker; nothing is emitted any more.
     ~QuerySearch() override;
 
-    // Emits started() and walks the records on a worker thread. With no condition on, or when the thread
-    // cannot be created, nothing is emitted. The records must stay in place until ended().
+    // Walks the records on a worker thread; started() comes first, ended() last. With no condition on, or
+    // when the thread cannot be created, nothing is emitted. The records must stay in place until ended().
     Start start(RecordCollection& records, const QueryConditions& conditions, const QueryPacing& pacing = {});
     // From start() until ended() has been emitted.
     bool running() const { return active_; }
@@ -150,7 +150,7 @@ signals:
 
 private:
     struct Event {
-        enum Kind { Progress, Hits, Ended } kind = Progress;
+        enum Kind { Started, Progress, Hits, Ended } kind = Progress;
         uint32_t value = 0;
         std::vector<CallRecord*> hits;
         bool stopped = false;

@@ -1,6 +1,8 @@
 #include "cli/Cli.h"
 #include "cli/Json.h"
+#include "phonebook/ContactList.h"
 #include "platform/NativePath.h"
+#include "platform/VCardContactSource.h"
 #include "store/CallLogFile.h"
 #include "store/CardRecord.h"
 #include "store/Remark.h"
@@ -57,7 +59,8 @@ void printText(QTextStream& out, const CallRecord& r, int modelCode) {
 int runLog(const QStringList& arguments, Io io) {
     Args args;
     QString error;
-    if (!args.parse(arguments, {QStringLiteral("model"), QStringLiteral("drive")}, {QStringLiteral("json")}, &error))
+    if (!args.parse(arguments, {QStringLiteral("model"), QStringLiteral("drive"), QStringLiteral("contacts")},
+                    {QStringLiteral("json")}, &error))
         return usageError(io, error);
     if (args.positional().size() != 1)
         return usageError(io, QStringLiteral("log needs exactly one FILE"));
@@ -88,9 +91,29 @@ int runLog(const QStringList& arguments, Io io) {
 
     const bool json = args.has(QStringLiteral("json"));
     const bool monthLog = isMonthLogName(file);
+
+    // Names for card records, from a vCard file or a folder of them. Month-log records keep the names they
+    // were backed up with: the loader resolves only card records, and so does this command.
+    ContactList contacts;
+    const bool withContacts = args.has(QStringLiteral("contacts"));
+    if (withContacts) {
+        const platform::VCardContactSource source(args.value(QStringLiteral("contacts")));
+        if (source.path().isEmpty() || !source.available())
+            return inputError(io, QStringLiteral("cannot read contacts %1").arg(source.path()));
+        source.enumerate([&contacts](const ContactBlock& block) {
+            contacts.append(block);
+            return true;
+        });
+        if (!json)
+            io.err << contacts.size() << " contact(s) from " << source.path() << "\n";
+        if (monthLog)
+            io.err << "tessa-cli: records of a month log keep their stored names; --contacts names card "
+                      "records only\n";
+    }
     // Remarks exist only on VX5 cards; a month log tells its model by the backup folder it lies in.
     const int remarkModel =
-        monthLog ? (model == ModelVX5 || file.contains(backupModelFolder(ModelVX5)) ? ModelVX5 : ModelVX7) : model;
+        monthLog ? (model == ModelVX5 || file.contains(backupModelFolder(ModelVX5)) ? ModelVX5 : ModelVX7)
+                 : model;
     if (json)
         io.out << "[";
     bool first = true;
@@ -106,8 +129,9 @@ int runLog(const QStringList& arguments, Io io) {
             printText(io.out, *record, remarkModel);
         first = false;
     };
-    const LogReadStatus status = monthLog ? readMonthLog(file, nullptr, handlers)
-                                          : readCardLog(file, drive, model, nullptr, nullptr, handlers);
+    const LogReadStatus status =
+        monthLog ? readMonthLog(file, nullptr, handlers)
+                 : readCardLog(file, drive, model, withContacts ? &contacts : nullptr, nullptr, handlers);
     if (status == LogReadStatus::Unreadable) {
         if (json)
             io.out << "]\n";

@@ -15,11 +15,10 @@
 
 #include "phonebook/ContactBlock.h"
 
-#include <QByteArray>
-#include <QString>
-
 #include <cstddef>
 #include <functional>
+#include <QByteArray>
+#include <QString>
 
 namespace tessa::platform {
 

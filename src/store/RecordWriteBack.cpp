@@ -75,6 +75,15 @@ WriteBack writeDeleted(const CallRecord& record, int viewMode, int modelCode, co
     return patchRecord(cardLogOf(record), qint64(record.index) * size, size, {{0, QByteArray(1, '\0')}});
 }
 
+WriteBack writeRestored(const CallRecord& record, int viewMode, int modelCode, const QString& backupRoot) {
+    if (viewMode == ViewBackup)
+        return patchRecord(monthLogOf(record, modelCode, backupRoot), qint64(record.index) * kMonthLogRecordSize,
+                           kMonthLogRecordSize,
+                           {{CallRecord::kValidByte, QByteArray(1, '\1')}, {offsetof(CallRecord, valid), le32(1)}});
+    const qint64 size = qint64(cardRecordSize(modelCode));
+    return patchRecord(cardLogOf(record), qint64(record.index) * size, size, {{0, QByteArray(1, '\1')}});
+}
+
 CallRecord* findByFullPath(AppState& state, const QString& fullPath, bool liveOnly) {
     for (CallRecord& record : state.currentRecords()) {
         if (liveOnly && (record.valid != 1 || !record.validByte()))

@@ -23,6 +23,10 @@ WriteBack writeMarked(const CallRecord& record, int value, int viewMode, int mod
 // Clears the valid flag of one record in its file.
 WriteBack writeDeleted(const CallRecord& record, int viewMode, int modelCode, const QString& backupRoot);
 
+// Sets the valid flag of one record in its file again: undoes writeDeleted when the recording it names
+// could not be removed after all.
+WriteBack writeRestored(const CallRecord& record, int viewMode, int modelCode, const QString& backupRoot);
+
 // The first record of the current collection whose full path is fullPath (for delete: that is also
 // valid, with card byte 0 set), or null.
 CallRecord* findByFullPath(AppState& state, const QString& fullPath, bool liveOnly);

@@ -1,6 +1,6 @@
-// Decoding through the open recording against independent decoders: IMA ADPCM made and decoded by
-// sox and ffmpeg, GSM 06.10 made by sox in WAVE format 49 and decoded by sox (libgsm's reference
-// decoder).
+// Decoding against an independent peer: IMA ADPCM and GSM 06.10 coded by sox and decoded by sox
+// (whose GSM decoder is libgsm's reference code) and by the open recording, sample for sample; and the
+// wave output's expansion of WAVE format 49 GSM against sox.
 #include "audio/OpenRecording.h"
 #include "audio/SpeechSynth.h"
 #include "platform/WaveOutput.h"
@@ -88,7 +88,7 @@ std::vector<int16_t> everySecond(OpenRecording& r) {
 
 using namespace open_recording_peers_test;
 
-TEST(OpenRecordingPeers, ImaAdpcmDecodesLikeSoxAndFfmpeg) {
+TEST(OpenRecordingPeers, ImaAdpcmDecodesLikeSox) {
     if (!have("sox"))
         GTEST_SKIP() << "sox is not installed";
     TempDir dir;
@@ -178,7 +178,7 @@ TEST(OpenRecordingPeers, Wav49GsmExpandsLikeSox) {
     for (qsizetype pos = 0; pos < data.size(); pos += 65 * 25)
         expander.expand(reinterpret_cast<const uint8_t*>(data.constData()) + pos,
                         size_t(std::min<qsizetype>(65 * 25, data.size() - pos)), ours);
-    ASSERT_EQ(ours.size(), size_t(data.size() / 65 * 320));
+    ASSERT_EQ(ours.size(), size_t((data.size() + 64) / 65 * 320)); // a trailing part of a block counts whole
     ASSERT_LE(soxSamples.size(), ours.size());
     for (size_t i = 0; i < soxSamples.size(); ++i)
         ASSERT_EQ(ours[i], soxSamples[i]) << "sample " << i;

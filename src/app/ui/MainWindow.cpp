@@ -1,11 +1,13 @@
 #include "app/ui/MainWindow.h"
 
 #include "app/AppState.h"
+#include "app/Commands.h"
 #include "app/StatusTexts.h"
 #include "app/ui/AboutBox.h"
 #include "app/ui/ProgressWindow.h"
 #include "app/ui/WindowLoadSink.h"
 #include "browse/ui/MainView.h"
+#include "browse/ui/RecordCommands.h"
 #include "browse/ui/RecordListPage.h"
 #include "browse/RecordListModel.h"
 #include "config/Settings.h"
@@ -25,18 +27,6 @@
 namespace tessa {
 namespace {
 
-enum Command : int {
-    CmdSynchronise = 32774,
-    CmdAutoBackup = 32787,
-    CmdCardView = 32788,
-    CmdBackupViewVx7 = 32789,
-    CmdSetBackupFolder = 32790,
-    CmdBackupViewVx5 = 32794,
-    CmdRepair = 32800,
-    CmdAbout = 57664,
-    CmdExit = 57665,
-};
-
 constexpr int kPollInterval = 2000;
 constexpr int kCommandPollInterval = 1000;
 constexpr int kReloadInterval = 1000;
@@ -51,6 +41,13 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QMainWindow(parent), 
     setCentralWidget(view_);
     connect(view_, &MainView::statusReport, this, &MainWindow::showPageSummary);
     connect(view_, &MainView::commandRequested, this, &MainWindow::onCommand);
+
+    commands_ = new RecordCommands(*view_, state_, this);
+    commands_->refresh = [this] { requestRefresh(); };
+    connect(commands_, &RecordCommands::command, this, &MainWindow::onCommand);
+    // Commands whose features have not landed yet are shown disabled.
+    for (int command : {32771, 32772, 32779, 32780, 32781, 32784, 32791, 32793, 32795, 32796, 32798, 32799})
+        commands_->setAvailable(command, false);
 
     buildStatusBar();
     buildMenus();
@@ -187,14 +184,7 @@ void MainWindow::onDeviceNotification(unsigned event, long data) {
     emit parameterReport(event, data);
 }
 
-bool MainWindow::refuseWhileBusy() {
-    if (!state_.busy)
-        return false;
-    QMessageBox box(QMessageBox::Information, text(160), text(159), QMessageBox::Ok, this);
-    box.setObjectName(QStringLiteral("busyRefusal"));
-    box.exec();
-    return true;
-}
+bool MainWindow::refuseWhileBusy() { return commands_->refuseWhileBusy(); }
 
 void MainWindow::onCommand(int commandId) {
     switch (commandId) {
@@ -226,11 +216,9 @@ void MainWindow::onCommand(int commandId) {
         writeIntSetting(QStringLiteral("AutoBackup"), readIntSetting(QStringLiteral("AutoBackup")) == 0 ? 1 : 0);
         updateCheckMarks();
         return;
-    case 32775: // refresh
-        requestRefresh();
-        return;
     default:
-        return; // commands of later features
+        commands_->handle(commandId);
+        return;
     }
 }
 

@@ -19,6 +19,7 @@ namespace platform {
 class DeviceLink;
 }
 class MainView;
+class RecordCommands;
 class ProgressWindow;
 class WindowLoadSink;
 
@@ -31,6 +32,7 @@ public:
     MainView* view() const { return view_; }
     ProgressWindow* progressWindow() const { return progress_; }
     CallLogService* callLogs() const { return callLogs_.get(); }
+    RecordCommands* recordCommands() const { return commands_; }
     QLabel* pane(int index) const { return panes_[size_t(index)]; }
 
     // Pane 3 shows what the page on view holds.
@@ -72,6 +74,7 @@ private:
 
     AppState& state_;
     MainView* view_ = nullptr;
+    RecordCommands* commands_ = nullptr;
     ProgressWindow* progress_ = nullptr;
     std::unique_ptr<WindowLoadSink> sink_;
     std::unique_ptr<CallLogService> callLogs_;

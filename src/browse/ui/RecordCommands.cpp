@@ -1,0 +1,331 @@
+#include "browse/ui/RecordCommands.h"
+
+#include "app/AppState.h"
+#include "app/Commands.h"
+#include "browse/RecordListModel.h"
+#include "browse/ui/MainView.h"
+#include "browse/ui/RecordListPage.h"
+#include "config/Settings.h"
+#include "config/StringTable.h"
+#include "platform/NativePath.h"
+#include "platform/VolumeTable.h"
+#include "store/LoadSink.h"
+#include "store/RecordWriteBack.h"
+#include "store/RecordingRemoval.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMessageBox>
+#include <QToolButton>
+
+namespace tessa {
+namespace {
+
+// Commands refused while a call log loads or lists.
+bool guarded(int command) {
+    switch (command) {
+    case CmdQuery:
+    case CmdDelete:
+    case CmdRefresh:
+    case CmdBackupAll:
+    case CmdExport:
+    case CmdContacts:
+    case CmdMark:
+    case CmdEmail:
+    case CmdBackupSelected:
+    case CmdEmailOriginals: return true;
+    default: return false;
+    }
+}
+
+// The records of the selected rows of a page, in list order.
+std::vector<CallRecord*> selectedRecords(RecordListPage& page) {
+    std::vector<CallRecord*> records;
+    for (int row : page.selectedRows())
+        if (CallRecord* r = page.model()->record(row))
+            records.push_back(r);
+    return records;
+}
+
+QMessageBox::StandardButton ask(QWidget* parent, const QString& caption, const QString& message) {
+    QMessageBox box(QMessageBox::Information, caption, message, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setObjectName(QStringLiteral("confirmation"));
+    return QMessageBox::StandardButton(box.exec());
+}
+
+void inform(QWidget* parent, const QString& caption, const QString& message, const char* name) {
+    QMessageBox box(QMessageBox::Information, caption, message, QMessageBox::Ok, parent);
+    box.setObjectName(QLatin1String(name));
+    box.exec();
+}
+
+} // namespace
+
+RecordCommands::RecordCommands(MainView& view, AppState& state, QWidget* dialogParent)
+    : QObject(&view), view_(view), state_(state), dialogParent_(dialogParent) {
+    for (int command : {CmdDelete, CmdRefresh, CmdMark})
+        available_.insert(command);
+    for (int type = 1; type <= 10; ++type) {
+        RecordListPage* page = view_.page(type);
+        connect(page, &RecordListPage::contextMenuRequested, this,
+                [this, page](const QPoint& pos) { showContextMenu(page, pos); });
+    }
+    connect(&view_, &MainView::dropDownRequested, this, [this](int command, QToolButton* button) {
+        if (QMenu* menu = button->menu())
+            fillDropDown(*menu, command);
+    });
+}
+
+void RecordCommands::setAvailable(int commandId, bool available) {
+    if (available)
+        available_.insert(commandId);
+    else
+        available_.erase(commandId);
+    for (QAction* action : view_.findChildren<QAction*>(QStringLiteral("cmd%1").arg(commandId)))
+        action->setEnabled(available);
+}
+
+bool RecordCommands::refuseWhileBusy() {
+    if (!state_.busy)
+        return false;
+    inform(dialogParent_, text(160), text(159), "busyRefusal");
+    return true;
+}
+
+bool RecordCommands::handle(int commandId) {
+    if (guarded(commandId) && refuseWhileBusy())
+        return true;
+    switch (commandId) {
+    case CmdDelete: deleteSelected(); return true;
+    case CmdMark: toggleMarks(); return true;
+    case CmdRefresh:
+        if (refresh)
+            refresh();
+        return true;
+    default: return false;
+    }
+}
+
+void RecordCommands::fillContextMenu(QMenu& menu, int pageType, bool hasSelection) {
+    menu.clear();
+    auto entry = [&](QMenu& into, const QString& label, int command, bool needsSelection) {
+        QAction* action = into.addAction(label);
+        action->setObjectName(QStringLiteral("cmd%1").arg(command));
+        action->setEnabled(available(command) && (!needsSelection || hasSelection));
+        connect(action, &QAction::triggered, this, [this, command] { emit this->command(command); });
+    };
+    auto submenu = [&](const QString& title) {
+        QMenu* sub = menu.addMenu(title);
+        sub->setObjectName(QStringLiteral("submenu"));
+        return sub;
+    };
+    const bool vx5 = state_.modelCode == 1;
+    if (pageType == PageImport) {
+        entry(menu, text(8), CmdPlay, true);
+        menu.addSeparator();
+        entry(menu, text(216), CmdImport, false);
+        menu.addSeparator();
+        entry(menu, text(217), CmdClearImport, false);
+        menu.addSeparator();
+        QMenu* exportMenu = submenu(text(199));
+        entry(*exportMenu, text(97), CmdExport, false);
+        entry(*exportMenu, text(197), CmdExportWav, false);
+        menu.addSeparator();
+        QMenu* email = submenu(text(112));
+        entry(*email, text(112), CmdEmail, false);
+        entry(*email, text(208), CmdEmailOriginals, false);
+        return;
+    }
+    entry(menu, text(8), CmdPlay, true);
+    menu.addSeparator();
+    entry(menu, text(194), CmdBackupSelected, true);
+    menu.addSeparator();
+    entry(menu, text(9), CmdDelete, true);
+    menu.addSeparator();
+    entry(menu, text(7), CmdQuery, false);
+    menu.addSeparator();
+    entry(menu, text(27), CmdRefresh, false);
+    menu.addSeparator();
+    entry(menu, text(111), CmdMark, true);
+    menu.addSeparator();
+    QMenu* exportMenu = submenu(text(199));
+    entry(*exportMenu, text(97), CmdExport, false);
+    entry(*exportMenu, text(197), CmdExportWav, false);
+    menu.addSeparator();
+    entry(menu, text(96), CmdBackupAll, false);
+    menu.addSeparator();
+    entry(menu, text(98), CmdContacts, false);
+    menu.addSeparator();
+    QMenu* email = submenu(text(112));
+    entry(*email, text(112), CmdEmail, false);
+    if (vx5)
+        entry(*email, text(208), CmdEmailOriginals, false);
+}
+
+void RecordCommands::fillDropDown(QMenu& menu, int commandId) {
+    menu.clear();
+    auto entry = [&](const QString& label, int command) {
+        QAction* action = menu.addAction(label);
+        action->setObjectName(QStringLiteral("cmd%1").arg(command));
+        action->setEnabled(available(command));
+        connect(action, &QAction::triggered, this, [this, command] { emit this->command(command); });
+    };
+    switch (commandId) {
+    case CmdBackupAll:
+        entry(text(99), CmdBackupAll);
+        entry(text(194), CmdBackupSelected);
+        break;
+    case CmdExport:
+        entry(text(97), CmdExport);
+        entry(text(197), CmdExportWav);
+        break;
+    case CmdEmail:
+        entry(text(209), CmdEmail);
+        if (state_.modelCode == 1)
+            entry(text(208), CmdEmailOriginals);
+        break;
+    default: break;
+    }
+}
+
+void RecordCommands::showContextMenu(RecordListPage* page, const QPoint& globalPos) {
+    QMenu menu(page);
+    menu.setObjectName(QStringLiteral("contextMenu"));
+    fillContextMenu(menu, page->pageType(), !page->selectedRows().empty());
+    menu.exec(globalPos);
+}
+
+void RecordCommands::reportWriteFailure(int captionText) {
+    inform(dialogParent_, captionText == 9 ? text(9) : text(111), text(226), "writeFailure");
+}
+
+// Deletes the selected records of the current page. Marked records are kept; a recording is only removed
+// inside the card in use or the backup root; a record whose call log cannot take the change stays as it
+// was, and that is reported once.
+void RecordCommands::deleteSelected() {
+    const int pageType = view_.currentPageType();
+    if (pageType < PageAll || pageType > PageQuery)
+        return;
+    RecordListPage& page = *view_.page(pageType);
+    const std::vector<CallRecord*> records = selectedRecords(page);
+    if (page.selectedRows().empty())
+        return;
+    if (ask(dialogParent_, text(9),
+            QStringLiteral("%1 %2\r\n%3").arg(text(95)).arg(page.selectedRows().size()).arg(text(92))) !=
+        QMessageBox::Yes)
+        return;
+
+    const int viewMode = state_.viewMode;
+    const int model = state_.modelCode;
+    const QString backupRoot = readStringSetting(QStringLiteral("BackupPath"));
+    QString allowedRoot;
+    if (viewMode == ViewBackup) {
+        allowedRoot = platform::nativePath(backupRoot);
+    } else if (auto card = platform::volumeTable().volume(state_.cardDriveLetter)) {
+        allowedRoot = card->root;
+    }
+
+    int deleted = 0, kept = 0;
+    bool markedKept = false, writeFailed = false;
+    for (CallRecord* r : records) {
+        if (r->marked == 1) {
+            ++kept;
+            markedKept = true;
+            continue;
+        }
+        const QString path = r->fullPath.text();
+        const RecordingRemoval check = checkRecordingRemoval(path, allowedRoot);
+        if (check == RecordingRemoval::Refused) {
+            ++kept;
+            continue;
+        }
+        if (writeDeleted(*r, viewMode, model, backupRoot) != WriteBack::Written) {
+            ++kept;
+            writeFailed = true;
+            continue;
+        }
+        if (check == RecordingRemoval::Removed && removeRecording(path, allowedRoot) == RecordingRemoval::Failed) {
+            writeRestored(*r, viewMode, model, backupRoot);
+            ++kept;
+            continue;
+        }
+        ++deleted;
+        if (viewMode == ViewBackup) {
+            // Rows never outlive their record: every page drops it before the record goes.
+            for (int type = PageAll; type <= PageImport; ++type) {
+                RecordListModel* other = view_.page(type)->model();
+                for (int row = other->rowOf(r); row >= 0; row = other->rowOf(r))
+                    other->removeRow(row);
+            }
+            state_.backupRecords.remove(r);
+        } else {
+            page.model()->removeRow(page.model()->rowOf(r));
+        }
+    }
+    if (writeFailed)
+        reportWriteFailure(9);
+    if (markedKept)
+        inform(dialogParent_, text(9), text(164), "markedKept");
+    inform(dialogParent_, text(9), QStringLiteral("%1 %2\r\n%3 %4").arg(text(93)).arg(deleted).arg(text(94)).arg(kept),
+           "deleteSummary");
+    view_.showPage(pageType);
+}
+
+void RecordCommands::toggleMarks() {
+    const int pageType = view_.currentPageType();
+    if (pageType < PageAll || pageType > PageQuery)
+        return;
+    RecordListPage& page = *view_.page(pageType);
+    const QString backupRoot = readStringSetting(QStringLiteral("BackupPath"));
+    bool writeFailed = false;
+    for (CallRecord* r : selectedRecords(page)) {
+        const int value = r->marked == 1 ? 0 : 1;
+        // The mark lives in the call log: when it cannot be written there, nothing changes here either.
+        if (writeMarked(*r, value, state_.viewMode, state_.modelCode, backupRoot) != WriteBack::Written) {
+            writeFailed = true;
+            continue;
+        }
+        r->marked = uint32_t(value);
+        r->cardBytes[CallRecord::kMarkedByte - 4] = uint8_t(value);
+        const int row = page.model()->rowOf(r);
+        if (row >= 0)
+            page.model()->setCellImage(row, RecordListModel::ColumnMark,
+                                       value ? RecordListModel::kMarkedImage : RecordListModel::kNoImage);
+        updateOtherPages(pageType, r);
+    }
+    if (writeFailed)
+        reportWriteFailure(111);
+}
+
+void RecordCommands::updateOtherPages(int sourcePage, CallRecord* r) {
+    std::vector<int> pages = {PageAll, PageMarked, PageQuery};
+    switch (r->callType) {
+    case CallIncoming: pages.push_back(PageIncoming); break;
+    case CallMissed: pages.insert(pages.end(), {PageIncoming, PageMissed}); break;
+    case CallOutgoing: pages.push_back(PageOutgoing); break;
+    case CallNote:
+    case CallNote2: pages.push_back(PageNotes); break;
+    case CallTriggered: pages.push_back(PageTriggered); break;
+    case CallAnswering: pages.push_back(PageAnswering); break;
+    default: break;
+    }
+    const bool marked = r->marked == 1;
+    for (int type : pages) {
+        if (type == sourcePage)
+            continue;
+        RecordListModel* model = view_.page(type)->model();
+        const int row = model->rowOf(r);
+        if (row < 0) {
+            if (type == PageMarked && marked)
+                model->appendRow(r);
+        } else if (marked) {
+            model->setCellImage(row, RecordListModel::ColumnMark, RecordListModel::kMarkedImage);
+        } else if (type == PageMarked) {
+            model->removeRow(row);
+        } else {
+            model->setCellImage(row, RecordListModel::ColumnMark, RecordListModel::kNoImage);
+        }
+    }
+}
+
+} // namespace tessa

@@ -27,7 +27,7 @@ constexpr int kContacts = 2000;
 QString randomNumber(std::mt19937& rng, int digits) {
     QString n;
     for (int i = 0; i < digits; ++i)
-        n += QChar(u'0' + rng() % 10);
+        n += QChar(char16_t(u'0' + rng() % 10));
     return n;
 }
 

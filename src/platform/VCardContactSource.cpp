@@ -477,7 +477,9 @@ private:
             break;
         case Wanted::Telephone:
             if (card_.numbers.size() < ContactBlock::kNumberCount) {
-                const QString number = telephoneNumber(text, p.uriValue);
+                QString number = telephoneNumber(text, p.uriValue);
+                if (const qsizetype nul = number.indexOf(QChar(0)); nul >= 0)
+                    number = number.left(nul).trimmed(); // the block's field would end there anyway
                 if (!number.isEmpty())
                     card_.numbers.append(number);
             }

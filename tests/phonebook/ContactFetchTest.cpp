@@ -157,8 +157,9 @@ TEST(CliLogContacts, MissingContactsAreAnInputError) {
 
     const QString unreadable = dir.write("locked.vcf", card("Bob", "5550177"));
     QFile::setPermissions(unreadable, QFileDevice::WriteOwner);
-    if (!QFileInfo(unreadable).isReadable()) // running as root reads anything
+    if (!QFileInfo(unreadable).isReadable()) { // running as root reads anything
         EXPECT_EQ(runCli({"log", log, "--contacts", unreadable}).code, 1);
+    }
 }
 
 TEST(CliLogContacts, MonthLogsKeepTheirStoredNames) {

@@ -8,12 +8,10 @@
 #include "store/CallLogFile.h"
 #include "store/CardRecordCodec.h"
 
+#include <benchmark/benchmark.h>
+#include <cstring>
 #include <QFile>
 #include <QTemporaryDir>
-
-#include <benchmark/benchmark.h>
-
-#include <cstring>
 #include <random>
 #include <string>
 
@@ -71,7 +69,8 @@ QByteArray monthLog() {
     log.reserve(int(CallRecord::kSize) * kRecords);
     for (int i = 0; i < kRecords; ++i) {
         CallRecord r{};
-        decodeCardRecord(reinterpret_cast<const uint8_t*>(card.constData()) + i * 128, r, 'E', ModelVX7, nullptr);
+        decodeCardRecord(reinterpret_cast<const uint8_t*>(card.constData()) + i * 128, r, 'E', ModelVX7,
+                         nullptr);
         r.fullPath.setText(QStringLiteral("/home/user/TessaBackup/TessaDeviceBackup/201801/20180115/") +
                            r.fullPath.text().mid(10));
         log.append(reinterpret_cast<const char*>(&r), sizeof r);

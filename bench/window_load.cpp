@@ -15,6 +15,7 @@
 #include "store/CallLogFile.h"
 #include "store/CallLogService.h"
 
+#include <cstdio>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -22,8 +23,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
-
-#include <cstdio>
 #include <random>
 
 using namespace tessa;
@@ -79,7 +78,8 @@ QStringList writeMonthLogs(const QString& backupRoot) {
             r.fullPath.setText(backupRoot + QStringLiteral("TessaDeviceBackup/x/") + name);
             log.append(reinterpret_cast<const char*>(&r), sizeof r);
         }
-        const QString path = folder + QStringLiteral("/%1%2CallLogBK.dat").arg(year).arg(month, 2, 10, QLatin1Char('0'));
+        const QString path =
+            folder + QStringLiteral("/%1%2CallLogBK.dat").arg(year).arg(month, 2, 10, QLatin1Char('0'));
         QFile f(path);
         f.open(QIODevice::WriteOnly);
         f.write(log);
@@ -98,7 +98,8 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     const QString config = dir.filePath(QStringLiteral("Config"));
     QDir().mkpath(config);
-    for (const QString& file : QDir(QCoreApplication::applicationDirPath() + "/Config").entryList(QDir::Files))
+    for (const QString& file :
+         QDir(QCoreApplication::applicationDirPath() + "/Config").entryList(QDir::Files))
         QFile::copy(QCoreApplication::applicationDirPath() + "/Config/" + file, config + "/" + file);
     setConfigLocations(portableConfigLocations(config));
     const QString backup = dir.filePath(QStringLiteral("backup")) + "/";
@@ -125,9 +126,7 @@ int main(int argc, char** argv) {
     qint64 longestGap = 0;
     QElapsedTimer tick;
     QTimer probe;
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        longestGap = std::max(longestGap, tick.restart());
-    });
+    QObject::connect(&probe, &QTimer::timeout, [&] { longestGap = std::max(longestGap, tick.restart()); });
 
     clock.restart();
     tick.start();

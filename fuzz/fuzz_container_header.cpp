@@ -11,6 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int64_t fileSize = 0;
     std::memcpy(&fileSize, data, 8);
     const bool container = data[8] & 1;
-    measureRecording(container ? QStringLiteral("a.xtr") : QStringLiteral("a.wav"), fileSize, data + 9, size - 9);
+    measureRecording(container ? QStringLiteral("a.xtr") : QStringLiteral("a.wav"), fileSize, data + 9,
+                     size - 9);
     return 0;
 }

@@ -6,12 +6,11 @@
 #include "phonebook/ContactList.h"
 #include "store/RecordCollection.h"
 
-#include <QString>
-
 #include <atomic>
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <QString>
 #include <vector>
 
 namespace tessa {
@@ -24,7 +23,7 @@ struct AppState {
     RecordCollection backupRecords;
     RecordCollection importRecords;
     ContactList contacts;
-    std::vector<uint32_t> months;          // YYYYMM of the month logs found
+    std::vector<uint32_t> months;           // YYYYMM of the month logs found
     std::vector<uint32_t> cardMonthFolders; // YYYYMM folders found on a card
 
     std::atomic<int> viewMode{ViewBackup};

@@ -3,7 +3,8 @@
 namespace tessa {
 
 SingleInstance::SingleInstance(const QString& folder)
-    : path_(folder + QStringLiteral("/Norvel Quillbook Tessa Mutex.lock")), lock_(std::make_unique<QLockFile>(path_)) {
+    : path_(folder + QStringLiteral("/Norvel Quillbook Tessa Mutex.lock")),
+      lock_(std::make_unique<QLockFile>(path_)) {
     // A lock is stale only when its process is gone; QLockFile checks the process id for that.
     lock_->setStaleLockTime(0);
 }

@@ -3,9 +3,8 @@
 // Keeps the program to one instance per user: a lock file named after the program's mutex in the
 // per-user runtime folder. A lock left by a crashed instance does not block the start.
 
-#include <QLockFile>
-
 #include <memory>
+#include <QLockFile>
 
 namespace tessa {
 

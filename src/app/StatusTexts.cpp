@@ -12,19 +12,42 @@ QString modelDisplayName(int modelCode) {
 QString pageSummaryText(int pageType, int rowCount, int modelCode) {
     QString label;
     switch (pageType) {
-    case 0: return modelDisplayName(modelCode);
-    case 1: label = text(2); break;
-    case 2: label = text(3); break;
-    case 3: label = text(4); break;
-    case 4: label = text(5); break;
-    case 5: label = text(163); break;
-    case 6: label = text(25); break;
-    case 7: label = text(105); break;
-    case 8: label = text(106); break;
-    case 9: label = text(156); break;
-    case 10: label = text(215); break;
-    case 11: return text(6);
-    default: return {};
+    case 0:
+        return modelDisplayName(modelCode);
+    case 1:
+        label = text(2);
+        break;
+    case 2:
+        label = text(3);
+        break;
+    case 3:
+        label = text(4);
+        break;
+    case 4:
+        label = text(5);
+        break;
+    case 5:
+        label = text(163);
+        break;
+    case 6:
+        label = text(25);
+        break;
+    case 7:
+        label = text(105);
+        break;
+    case 8:
+        label = text(106);
+        break;
+    case 9:
+        label = text(156);
+        break;
+    case 10:
+        label = text(215);
+        break;
+    case 11:
+        return text(6);
+    default:
+        return {};
     }
     return QStringLiteral("%1:  %2").arg(label).arg(rowCount);
 }

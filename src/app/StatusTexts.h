@@ -2,9 +2,8 @@
 
 // Texts of the status bar panes.
 
-#include <QString>
-
 #include <cstdint>
+#include <QString>
 
 namespace tessa {
 

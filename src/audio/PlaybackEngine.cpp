@@ -203,8 +203,12 @@ bool PlaybackEngine::write(const uint8_t* bytes, size_t length) {
         return false;
     if (pending_->load() > kMaxPending)
         return true;
-    if (!deviceHeld_ || length > UINT32_MAX) {
+    if (!deviceHeld_) {
         lastResult_ = platform::WaveResult::NotOpen;
+        return false;
+    }
+    if (length > UINT32_MAX) {
+        lastResult_ = platform::WaveResult::Failed;
         return false;
     }
     std::unique_ptr<engine_internal::QueuedBlock> block(new (std::nothrow) engine_internal::QueuedBlock);

@@ -21,9 +21,12 @@ struct Io {
 class Args {
 public:
     // valueOptions lists the options that take a value. False (with a message) on an unknown option.
-    bool parse(const QStringList& args, const QStringList& valueOptions, const QStringList& flags, QString* error);
+    bool parse(const QStringList& args, const QStringList& valueOptions, const QStringList& flags,
+               QString* error);
     bool has(const QString& name) const { return flags_.contains(name) || values_.contains(name); }
-    QString value(const QString& name, const QString& fallback = {}) const { return values_.value(name, fallback); }
+    QString value(const QString& name, const QString& fallback = {}) const {
+        return values_.value(name, fallback);
+    }
     const QStringList& positional() const { return positional_; }
 
 private:

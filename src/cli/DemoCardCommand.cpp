@@ -6,8 +6,8 @@ namespace tessa::cli {
 int runDemoCard(const QStringList& arguments, Io io) {
     Args args;
     QString error;
-    if (!args.parse(arguments, {QStringLiteral("model"), QStringLiteral("records"), QStringLiteral("seed")}, {},
-                    &error))
+    if (!args.parse(arguments, {QStringLiteral("model"), QStringLiteral("records"), QStringLiteral("seed")},
+                    {}, &error))
         return usageError(io, error);
     if (args.positional().size() != 1)
         return usageError(io, QStringLiteral("demo-card needs exactly one DIR"));

@@ -8,10 +8,14 @@ namespace {
 
 const char* typeName(int type) {
     switch (type) {
-    case platform::DriveRemovable: return "removable";
-    case platform::DriveFixed: return "fixed";
-    case platform::DriveRemote: return "network";
-    default: return "unknown";
+    case platform::DriveRemovable:
+        return "removable";
+    case platform::DriveFixed:
+        return "fixed";
+    case platform::DriveRemote:
+        return "network";
+    default:
+        return "unknown";
     }
 }
 
@@ -49,9 +53,9 @@ int runDrives(const QStringList& arguments, Io io) {
             else
                 w.field("model", qint64(model));
         } else {
-            io.out << volume.letter << ":  " << qSetFieldWidth(9) << typeName(volume.type) << qSetFieldWidth(0)
-                   << "  " << volume.root << "  " << space.freeBytes / (1024 * 1024) << " of "
-                   << space.totalBytes / (1024 * 1024) << " MB free";
+            io.out << volume.letter << ":  " << qSetFieldWidth(9) << typeName(volume.type)
+                   << qSetFieldWidth(0) << "  " << volume.root << "  " << space.freeBytes / (1024 * 1024)
+                   << " of " << space.totalBytes / (1024 * 1024) << " MB free";
             if (card)
                 io.out << "  recorder card (" << (model == 1 ? "VX5" : "VX7") << ")";
             io.out << "\n";

@@ -1,8 +1,7 @@
 #include "cli/Cli.h"
 
-#include <QCoreApplication>
-
 #include <cstdio>
+#include <QCoreApplication>
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);

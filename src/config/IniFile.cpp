@@ -111,7 +111,9 @@ QString valueOf(const QString& line) {
     return v;
 }
 
-bool sameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+bool sameName(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
 
 struct Location {
     qsizetype sectionLine = -1; // line of "[section]"

@@ -7,9 +7,8 @@
 // BOM. Every call reads the file anew; a write replaces it atomically so that a crash never leaves a
 // truncated file.
 
-#include <QString>
-
 #include <optional>
+#include <QString>
 
 namespace tessa {
 

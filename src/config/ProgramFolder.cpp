@@ -1,13 +1,12 @@
 #include "config/ProgramFolder.h"
 
+#include <optional>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
 #include <QStandardPaths>
-
-#include <optional>
 #include <sys/stat.h>
 
 namespace tessa {

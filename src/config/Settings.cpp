@@ -9,7 +9,9 @@ namespace {
 
 const QString kSection = QStringLiteral("Setting");
 
-IniFile settingsFile() { return IniFile(configLocations().settingsFile); }
+IniFile settingsFile() {
+    return IniFile(configLocations().settingsFile);
+}
 
 } // namespace
 

@@ -7,7 +7,6 @@
 
 #include <QHash>
 #include <QString>
-
 #include <vector>
 
 namespace tessa {
@@ -33,14 +32,15 @@ public:
 
 private:
     struct Match {
-        uint32_t contact;   // position in contacts_
-        bool firstNumber;   // number 1 matches
-        bool otherNumber;   // one of numbers 2 to 7 matches
+        uint32_t contact; // position in contacts_
+        bool firstNumber; // number 1 matches
+        bool otherNumber; // one of numbers 2 to 7 matches
     };
     void indexContact(uint32_t position);
 
     std::vector<ContactBlock> contacts_;
-    // Numbers of at least 6 units by their last 6 units; each list is in contact order, one entry per contact.
+    // Numbers of at least 6 units by their last 6 units; each list is in contact order, one entry per
+    // contact.
     QHash<QString, std::vector<Match>> bySuffix_;
     // Exact numbers (empty ones included) to the last contact holding them.
     QHash<QString, uint32_t> lastExact_;

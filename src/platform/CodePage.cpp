@@ -1,11 +1,10 @@
 #include "platform/CodePage.h"
 
-#include <QHash>
-#include <QMutex>
-
 #include <cerrno>
 #include <iconv.h>
 #include <memory>
+#include <QHash>
+#include <QMutex>
 
 namespace tessa::platform {
 namespace {

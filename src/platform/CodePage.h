@@ -3,11 +3,10 @@
 // 8-bit text of the card files. The "system code page" is Windows-1252 unless the environment variable
 // TESSA_CODEPAGE names another code page known to iconv (for example CP936 or CP1251).
 
-#include <QByteArray>
-#include <QString>
-
 #include <cstddef>
 #include <cstdint>
+#include <QByteArray>
+#include <QString>
 
 namespace tessa::platform {
 

@@ -358,21 +358,27 @@ public:
 
 private:
     void splitLines(const char* data, qsizetype size) {
-        for (qsizetype i = 0; i < size && !stopped_; ++i) {
+        qsizetype i = 0;
+        while (i < size && !stopped_) {
             const char c = data[i];
             if (c == '\n' && afterCarriageReturn_) {
                 afterCarriageReturn_ = false;
+                ++i;
                 continue;
             }
             afterCarriageReturn_ = c == '\r';
             if (c == '\r' || c == '\n') {
                 physicalLine();
+                ++i;
                 continue;
             }
-            if (partial_.size() < kMaxLineBytes)
-                partial_.append(c);
-            else
-                lineOverflow_ = true;
+            qsizetype end = i;
+            while (end < size && data[end] != '\r' && data[end] != '\n')
+                ++end;
+            const qsizetype room = std::max<qsizetype>(0, kMaxLineBytes - partial_.size());
+            partial_.append(data + i, std::min(room, end - i));
+            lineOverflow_ = lineOverflow_ || end - i > room;
+            i = end;
         }
     }
 

@@ -8,7 +8,8 @@
 // TEL in file order, up to seven, its value kept as written apart from surrounding blanks (a "tel:" URI
 // loses its scheme and its URI parameters). Name resolution compares numbers exactly, so nothing else is
 // changed. A card that yields no name is not delivered: it could never name a caller, and an empty name
-// would only take a name away from a record that another contact had named.
+// would only take a name away from a record that another contact had named. Text without a CHARSET is
+// UTF-8 when it is valid UTF-8, else in the PC's code page, as old exports without one were written.
 //
 // Input of any shape is survivable: lines are cut at kMaxLineBytes, a card without END is closed by the
 // next BEGIN or the end of the file, and files that cannot be opened are skipped.

@@ -4,9 +4,8 @@
 #include "store/CardRecord.h"
 #include "store/CardRecordCodec.h"
 
-#include <QFile>
-
 #include <cstring>
+#include <QFile>
 #include <vector>
 
 namespace tessa {
@@ -41,7 +40,9 @@ private:
     size_t filled_ = 0;
 };
 
-bool quitting(const std::atomic<bool>* quit) { return quit && quit->load(std::memory_order_relaxed); }
+bool quitting(const std::atomic<bool>* quit) {
+    return quit && quit->load(std::memory_order_relaxed);
+}
 
 bool openLog(QFile& file, const QString& path) {
     const QString native = platform::nativePath(path);
@@ -70,10 +71,15 @@ QString monthLogPath(const QString& backupRoot, int modelCode, int year, int mon
 }
 
 QString monthLogPathOfMonth(const QString& backupRoot, int modelCode, uint32_t yyyymm) {
-    return QStringLiteral("%1%2\\CallLog\\%3%4").arg(backupRoot, backupModelFolder(modelCode)).arg(yyyymm).arg(kMonthLogSuffix);
+    return QStringLiteral("%1%2\\CallLog\\%3%4")
+        .arg(backupRoot, backupModelFolder(modelCode))
+        .arg(yyyymm)
+        .arg(kMonthLogSuffix);
 }
 
-bool isMonthLogName(const QString& path) { return path.endsWith(kMonthLogSuffix); }
+bool isMonthLogName(const QString& path) {
+    return path.endsWith(kMonthLogSuffix);
+}
 
 void boundMonthLogStrings(CallRecord& record) {
     record.number.bound<31>();
@@ -131,7 +137,8 @@ LogReadStatus readCardLog(const QString& path, char driveLetter, int modelCode, 
     return LogReadStatus::Read;
 }
 
-LogReadStatus readMonthLog(const QString& path, const std::atomic<bool>* quit, const LogReadHandlers& handlers) {
+LogReadStatus readMonthLog(const QString& path, const std::atomic<bool>* quit,
+                           const LogReadHandlers& handlers) {
     QFile file;
     if (!openLog(file, path))
         return LogReadStatus::Unreadable;

@@ -5,10 +5,9 @@
 
 #include "store/CallRecord.h"
 
-#include <QString>
-
 #include <atomic>
 #include <functional>
+#include <QString>
 
 namespace tessa {
 
@@ -33,8 +32,8 @@ bool isMonthLogName(const QString& path);
 void boundMonthLogStrings(CallRecord& record);
 
 enum class LogReadStatus {
-    Unreadable, // missing, or its size cannot be read
-    Empty,      // no whole record: a card log is then rebuilt from the recordings
+    Unreadable,   // missing, or its size cannot be read
+    Empty,        // no whole record: a card log is then rebuilt from the recordings
     NoLiveRecord, // a card log whose records are all deleted: nothing is shown
     Read,
 };
@@ -51,6 +50,7 @@ struct LogReadHandlers {
 LogReadStatus readCardLog(const QString& path, char driveLetter, int modelCode, const ContactList* contacts,
                           const std::atomic<bool>* quit, const LogReadHandlers& handlers);
 // Reads a month log; live records are bounded and given their index.
-LogReadStatus readMonthLog(const QString& path, const std::atomic<bool>* quit, const LogReadHandlers& handlers);
+LogReadStatus readMonthLog(const QString& path, const std::atomic<bool>* quit,
+                           const LogReadHandlers& handlers);
 
 } // namespace tessa

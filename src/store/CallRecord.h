@@ -21,7 +21,9 @@ enum CallType : uint32_t {
 };
 
 // Types 5, 6 and 7 are recordings that are not calls: they carry no number or name worth showing.
-inline bool isNoteType(uint32_t callType) { return callType >= CallNote && callType <= CallTriggered; }
+inline bool isNoteType(uint32_t callType) {
+    return callType >= CallNote && callType <= CallTriggered;
+}
 
 // Layout of a Windows SYSTEMTIME; day of week and milliseconds stay 0.
 struct RecordTime {
@@ -37,17 +39,17 @@ struct RecordTime {
 static_assert(sizeof(RecordTime) == 16);
 
 struct CallRecord {
-    LeU32 index;             // position in the file the record came from
-    uint8_t cardBytes[128];  // the card record as read (see the decoders)
-    LeU32 valid;             // 1 while the record exists
-    LeU32 callType;          // CallType
-    LeU32 auxFlag;           // card byte 2, carried
-    LeU32 marked;            // 1 = marked by the user
+    LeU32 index;            // position in the file the record came from
+    uint8_t cardBytes[128]; // the card record as read (see the decoders)
+    LeU32 valid;            // 1 while the record exists
+    LeU32 callType;         // CallType
+    LeU32 auxFlag;          // card byte 2, carried
+    LeU32 marked;           // 1 = marked by the user
     RecordTime time;
     Utf16Field<64> number;
     Utf16Field<64> name;
-    LeU32 callDuration;      // seconds
-    LeU32 recordingDuration; // seconds
+    LeU32 callDuration;       // seconds
+    LeU32 recordingDuration;  // seconds
     Utf16Field<64> shortPath; // "X:\" and the card path
     Utf16Field<260> fullPath; // card path, or the backed-up copy's path in a month log
 

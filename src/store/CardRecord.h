@@ -23,12 +23,12 @@ struct HoursMinutesSeconds {
 static_assert(sizeof(HoursMinutesSeconds) == 3);
 
 struct CardRecord128 {
-    uint8_t valid;    // 1 = in use
+    uint8_t valid; // 1 = in use
     uint8_t callType;
     uint8_t auxFlag;
     uint8_t marked;
     uint8_t reserved4;
-    uint8_t year;     // minus 2000
+    uint8_t year; // minus 2000
     uint8_t month;
     uint8_t day;
     uint8_t hour;
@@ -70,7 +70,7 @@ struct CardRecord256 {
     uint8_t marked;
     uint8_t carried4; // kept in the call record, not interpreted
     uint8_t reserved5[5];
-    uint8_t year;     // minus 2000
+    uint8_t year; // minus 2000
     uint8_t month;
     uint8_t day;
     uint8_t hour;

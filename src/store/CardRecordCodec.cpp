@@ -5,9 +5,8 @@
 #include "platform/NativePath.h"
 #include "store/RecordingFiles.h"
 
-#include <QFile>
-
 #include <cstring>
+#include <QFile>
 
 namespace tessa {
 namespace {
@@ -34,7 +33,8 @@ void setPathFields(CallRecord& record, char driveLetter, const QString& cardPath
     record.fullPath.setText(path);
 }
 
-void setTime(CallRecord& record, unsigned year, unsigned month, unsigned day, unsigned hour, unsigned minute) {
+void setTime(CallRecord& record, unsigned year, unsigned month, unsigned day, unsigned hour,
+             unsigned minute) {
     record.time.year = uint16_t(year);
     record.time.month = uint16_t(month);
     record.time.day = uint16_t(day);
@@ -84,8 +84,9 @@ bool decode128(const uint8_t* card, CallRecord& record, char driveLetter, const 
 
     record.callDuration = r.callDuration.total();
     record.recordingDuration = r.recordingDuration.total();
-    setPathFields(record, driveLetter,
-                  platform::systemCodePage().decode(reinterpret_cast<const char*>(r.cardPath), sizeof r.cardPath));
+    setPathFields(
+        record, driveLetter,
+        platform::systemCodePage().decode(reinterpret_cast<const char*>(r.cardPath), sizeof r.cardPath));
     correctDateFromPath(record, CardRecord128::kSize);
     resolveName(record, contacts, true);
     return true;
@@ -108,8 +109,9 @@ bool decode256(const uint8_t* card, CallRecord& record, char driveLetter, const 
     record.number.setText(widenBytes(r.number, std::min<size_t>(r.numberLength, sizeof r.number)));
     record.callDuration = r.callDuration.total();
     record.recordingDuration = r.recordingDuration.total();
-    setPathFields(record, driveLetter,
-                  platform::systemCodePage().decode(reinterpret_cast<const char*>(r.cardPath), sizeof r.cardPath));
+    setPathFields(
+        record, driveLetter,
+        platform::systemCodePage().decode(reinterpret_cast<const char*>(r.cardPath), sizeof r.cardPath));
     correctDateFromPath(record, CardRecord256::kSize);
     resolveName(record, contacts, false);
     return true;
@@ -126,7 +128,9 @@ void putTime(Record& r, const RecordingName& n) {
 
 } // namespace
 
-QChar digitCodeToChar(uint8_t code) { return QChar(code < 16 ? kDigitChars[code] : u'*'); }
+QChar digitCodeToChar(uint8_t code) {
+    return QChar(code < 16 ? kDigitChars[code] : u'*');
+}
 
 uint8_t charToDigitCode(QChar ch) {
     const char16_t c = ch.unicode();
@@ -185,8 +189,8 @@ std::optional<std::array<uint8_t, 256>> buildCardRecord(char driveLetter, const 
         return std::nullopt;
     const QString month = recordingName.left(6);
     const bool wide = modelCode == ModelVX5;
-    const QString cardPath =
-        wide ? QStringLiteral("RECORD\\%1\\%2").arg(month, recordingName) : month + QLatin1Char('\\') + recordingName;
+    const QString cardPath = wide ? QStringLiteral("RECORD\\%1\\%2").arg(month, recordingName)
+                                  : month + QLatin1Char('\\') + recordingName;
     const QByteArray pathBytes = platform::systemCodePage().encode(cardPath);
 
     std::array<uint8_t, 256> out{};
@@ -217,7 +221,7 @@ std::optional<std::array<uint8_t, 256>> buildCardRecord(char driveLetter, const 
         r.numberLength = uint8_t(std::min<size_t>(number.size(), sizeof r.number));
         for (size_t i = 0; i < r.numberLength; ++i)
             r.number[i] = isNoteType(parsed->callType) ? uint8_t(number[qsizetype(i)])
-                                                        : charToDigitCode(parsed->number[qsizetype(i)]);
+                                                       : charToDigitCode(parsed->number[qsizetype(i)]);
         r.callDuration.set(durationSeconds);
         r.recordingDuration.set(durationSeconds);
         std::memcpy(r.cardPath, pathBytes.constData(), size_t(pathBytes.size()));

@@ -6,10 +6,9 @@
 #include "store/CallRecord.h"
 #include "store/CardRecord.h"
 
-#include <QString>
-
 #include <array>
 #include <optional>
+#include <QString>
 
 namespace tessa {
 

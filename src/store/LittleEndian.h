@@ -46,7 +46,9 @@ static_assert(sizeof(LeU32) == 4 && alignof(LeU32) == 1);
 inline uint32_t readLeU32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
-inline uint16_t readLeU16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+inline uint16_t readLeU16(const uint8_t* p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
 inline void writeLeU32(uint8_t* p, uint32_t v) {
     for (int i = 0; i < 4; ++i)
         p[i] = uint8_t(v >> (8 * i));

@@ -7,9 +7,8 @@
 
 #include "store/CallRecord.h"
 
-#include <QString>
-
 #include <cstdint>
+#include <QString>
 #include <vector>
 
 namespace tessa {

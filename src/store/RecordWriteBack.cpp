@@ -6,9 +6,8 @@
 #include "store/CallLogFile.h"
 #include "store/CardRecord.h"
 
-#include <QFile>
-
 #include <cstddef>
+#include <QFile>
 
 namespace tessa {
 namespace {
@@ -48,17 +47,19 @@ QString monthLogOf(const CallRecord& record, int modelCode, const QString& backu
 }
 
 QString cardLogOf(const CallRecord& record) {
-    return record.shortPath.empty() ? QString()
-                                    : QString(record.shortPath.text().front()) + QStringLiteral(":\\CallLog.dat");
+    return record.shortPath.empty()
+               ? QString()
+               : QString(record.shortPath.text().front()) + QStringLiteral(":\\CallLog.dat");
 }
 
 } // namespace
 
-WriteBack writeMarked(const CallRecord& record, int value, int viewMode, int modelCode, const QString& backupRoot) {
+WriteBack writeMarked(const CallRecord& record, int value, int viewMode, int modelCode,
+                      const QString& backupRoot) {
     const char flag = char(value);
     if (viewMode == ViewBackup)
-        return patchRecord(monthLogOf(record, modelCode, backupRoot), qint64(record.index) * kMonthLogRecordSize,
-                           kMonthLogRecordSize,
+        return patchRecord(monthLogOf(record, modelCode, backupRoot),
+                           qint64(record.index) * kMonthLogRecordSize, kMonthLogRecordSize,
                            {{CallRecord::kMarkedByte, QByteArray(1, flag)},
                             {offsetof(CallRecord, marked), le32(uint32_t(value))}});
     const qint64 size = qint64(cardRecordSize(modelCode));
@@ -68,18 +69,20 @@ WriteBack writeMarked(const CallRecord& record, int value, int viewMode, int mod
 
 WriteBack writeDeleted(const CallRecord& record, int viewMode, int modelCode, const QString& backupRoot) {
     if (viewMode == ViewBackup)
-        return patchRecord(monthLogOf(record, modelCode, backupRoot), qint64(record.index) * kMonthLogRecordSize,
-                           kMonthLogRecordSize,
-                           {{CallRecord::kValidByte, QByteArray(1, '\0')}, {offsetof(CallRecord, valid), le32(0)}});
+        return patchRecord(
+            monthLogOf(record, modelCode, backupRoot), qint64(record.index) * kMonthLogRecordSize,
+            kMonthLogRecordSize,
+            {{CallRecord::kValidByte, QByteArray(1, '\0')}, {offsetof(CallRecord, valid), le32(0)}});
     const qint64 size = qint64(cardRecordSize(modelCode));
     return patchRecord(cardLogOf(record), qint64(record.index) * size, size, {{0, QByteArray(1, '\0')}});
 }
 
 WriteBack writeRestored(const CallRecord& record, int viewMode, int modelCode, const QString& backupRoot) {
     if (viewMode == ViewBackup)
-        return patchRecord(monthLogOf(record, modelCode, backupRoot), qint64(record.index) * kMonthLogRecordSize,
-                           kMonthLogRecordSize,
-                           {{CallRecord::kValidByte, QByteArray(1, '\1')}, {offsetof(CallRecord, valid), le32(1)}});
+        return patchRecord(
+            monthLogOf(record, modelCode, backupRoot), qint64(record.index) * kMonthLogRecordSize,
+            kMonthLogRecordSize,
+            {{CallRecord::kValidByte, QByteArray(1, '\1')}, {offsetof(CallRecord, valid), le32(1)}});
     const qint64 size = qint64(cardRecordSize(modelCode));
     return patchRecord(cardLogOf(record), qint64(record.index) * size, size, {{0, QByteArray(1, '\1')}});
 }
@@ -98,8 +101,8 @@ bool setMarked(AppState& state, const QString& fullPath, int value, WriteBack* w
     CallRecord* record = findByFullPath(state, fullPath, false);
     if (!record)
         return false;
-    const WriteBack result =
-        writeMarked(*record, value, state.viewMode, state.modelCode, readStringSetting(QStringLiteral("BackupPath")));
+    const WriteBack result = writeMarked(*record, value, state.viewMode, state.modelCode,
+                                         readStringSetting(QStringLiteral("BackupPath")));
     if (written)
         *written = result;
     return true;
@@ -109,8 +112,8 @@ bool deleteRecord(AppState& state, const QString& fullPath, WriteBack* written) 
     CallRecord* record = findByFullPath(state, fullPath, true);
     if (!record)
         return false;
-    const WriteBack result =
-        writeDeleted(*record, state.viewMode, state.modelCode, readStringSetting(QStringLiteral("BackupPath")));
+    const WriteBack result = writeDeleted(*record, state.viewMode, state.modelCode,
+                                          readStringSetting(QStringLiteral("BackupPath")));
     if (written)
         *written = result;
     state.currentRecords().remove(record);

@@ -19,7 +19,8 @@ enum class WriteBack {
 
 // Writes the marked flag of one record to its file. viewMode selects the card log (0) or the month log
 // under backupRoot (1); modelCode gives the card record size and the backup model folder.
-WriteBack writeMarked(const CallRecord& record, int value, int viewMode, int modelCode, const QString& backupRoot);
+WriteBack writeMarked(const CallRecord& record, int value, int viewMode, int modelCode,
+                      const QString& backupRoot);
 // Clears the valid flag of one record in its file.
 WriteBack writeDeleted(const CallRecord& record, int viewMode, int modelCode, const QString& backupRoot);
 

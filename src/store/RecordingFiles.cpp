@@ -6,11 +6,10 @@
 #include "store/CardRecord.h"
 #include "store/CardRecordCodec.h"
 
+#include <cstring>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-
-#include <cstring>
 
 namespace tessa {
 namespace {
@@ -35,7 +34,9 @@ int leadingInt(const QString& text) {
     return negative ? -value : value;
 }
 
-int field(const QString& name, qsizetype at, qsizetype width) { return leadingInt(name.mid(at, width)); }
+int field(const QString& name, qsizetype at, qsizetype width) {
+    return leadingInt(name.mid(at, width));
+}
 
 // Reads the stamp; the caller decides which ranges it insists on.
 RecordingName readStamp(const QString& name) {
@@ -96,7 +97,8 @@ uint32_t callTypeOfTag(const QString& tag) {
 }
 
 std::optional<RecordingName> parseRecordingName(const QString& name) {
-    if (name.size() < kMinNameLength || name.size() > kMaxNameLength || name[kStampLength] != QLatin1Char('-'))
+    if (name.size() < kMinNameLength || name.size() > kMaxNameLength ||
+        name[kStampLength] != QLatin1Char('-'))
         return std::nullopt;
     const qsizetype dash = name.lastIndexOf(QLatin1Char('-'));
     if (dash < kStampLength + 1)
@@ -119,7 +121,8 @@ std::optional<RecordingName> parseRecordingName(const QString& name) {
 }
 
 std::optional<RecordingName> parseImportName(const QString& name) {
-    if (name.size() < kMinNameLength || name.size() > kMaxNameLength || name[kStampLength] != QLatin1Char('-'))
+    if (name.size() < kMinNameLength || name.size() > kMaxNameLength ||
+        name[kStampLength] != QLatin1Char('-'))
         return std::nullopt;
     qsizetype tagEnd = name.lastIndexOf(QLatin1Char('-'));
     bool hasNumber = tagEnd >= kStampLength + 1;
@@ -165,7 +168,8 @@ QString monthFolderPath(char driveLetter, int modelCode, uint32_t month) {
 std::vector<uint32_t> listCardMonthFolders(char driveLetter, int modelCode, const std::atomic<bool>* quit) {
     std::vector<uint32_t> months;
     const QString drive = QChar(uint8_t(driveLetter)) + QStringLiteral(":\\");
-    const QString root = platform::nativePath(modelCode == ModelVX5 ? drive + QStringLiteral("RECORD") : drive);
+    const QString root =
+        platform::nativePath(modelCode == ModelVX5 ? drive + QStringLiteral("RECORD") : drive);
     if (root.isEmpty())
         return months;
     QDirIterator it(root, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
@@ -186,7 +190,8 @@ bool isRecordingFileName(const QString& name) {
 // Stored durations count 4096 bytes a second of WAV and round container lengths up; displayed lengths drop
 // remainders and count 4055 bytes a second of IMA ADPCM. Files are opened for reading only, so that a
 // write-protected card or folder still gives its recordings their length.
-RecordingLengths measureRecording(const QString& fileName, qint64 size, const uint8_t* head, size_t headLength) {
+RecordingLengths measureRecording(const QString& fileName, qint64 size, const uint8_t* head,
+                                  size_t headLength) {
     RecordingLengths lengths;
     if (size <= 0 || size > (qint64(1) << 48))
         return lengths;
@@ -210,9 +215,13 @@ RecordingLengths measureRecording(const QString& fileName, qint64 size, const ui
     return lengths;
 }
 
-uint32_t storedDuration(const QString& programPath) { return measureFile(programPath).stored; }
+uint32_t storedDuration(const QString& programPath) {
+    return measureFile(programPath).stored;
+}
 
-uint32_t displayLength(const QString& programPath) { return measureFile(programPath).displayed; }
+uint32_t displayLength(const QString& programPath) {
+    return measureFile(programPath).displayed;
+}
 
 std::optional<CallRecord> buildRecordFromFile(const QString& path, const ContactList* contacts) {
     const auto parsed = parseImportName(fileNameOf(path));

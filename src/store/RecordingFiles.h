@@ -5,11 +5,10 @@
 
 #include "store/CallRecord.h"
 
-#include <QString>
-
 #include <atomic>
 #include <cstdint>
 #include <optional>
+#include <QString>
 #include <vector>
 
 namespace tessa {
@@ -45,7 +44,8 @@ struct RecordingLengths {
     uint32_t stored = 0;    // seconds in a record's duration fields
     uint32_t displayed = 0; // seconds shown in the record list
 };
-RecordingLengths measureRecording(const QString& fileName, qint64 size, const uint8_t* head, size_t headLength);
+RecordingLengths measureRecording(const QString& fileName, qint64 size, const uint8_t* head,
+                                  size_t headLength);
 
 // Seconds stored in a record's duration fields (rebuild and import).
 uint32_t storedDuration(const QString& programPath);

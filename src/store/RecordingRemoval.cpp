@@ -36,7 +36,8 @@ RecordingRemoval removeRecording(const QString& programPath, const QString& allo
     const RecordingRemoval check = checkRecordingRemoval(programPath, allowedRootNative);
     if (check != RecordingRemoval::Removed)
         return check;
-    return QFile::remove(platform::nativePath(programPath)) ? RecordingRemoval::Removed : RecordingRemoval::Failed;
+    return QFile::remove(platform::nativePath(programPath)) ? RecordingRemoval::Removed
+                                                            : RecordingRemoval::Failed;
 }
 
 } // namespace tessa

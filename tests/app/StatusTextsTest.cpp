@@ -1,4 +1,5 @@
 #include "app/StatusTexts.h"
+
 #include "config/ProgramFolder.h"
 #include "config/StringTable.h"
 #include "support/TempDir.h"
@@ -12,9 +13,12 @@ TEST(StatusTexts, FreeSpaceInMegabytesGigabytesAndTerabytes) {
     dir.write(QStringLiteral("TessaLang.ini"),
               "[English]\n0142=Free\n0143=Card\n0144=Backup\n0146=Space\n0147=Time\n0148=h\n");
     setConfigLocations(portableConfigLocations(dir.path()));
-    EXPECT_EQ(freeSpaceText(1536ull << 20, 0, 1), QStringLiteral("Free: Backup(Space: 1.50GB, Time: 109.71h)"));
-    EXPECT_EQ(freeSpaceText(700ull << 20, 1, 0), QStringLiteral("Free: Card(Space: 700.00MB, Time: 124.44h)"));
-    EXPECT_EQ(freeSpaceText(2ull << 40, 0, 1), QStringLiteral("Free: Backup(Space: 2.00TB, Time: 149796.58h)"));
+    EXPECT_EQ(freeSpaceText(1536ull << 20, 0, 1),
+              QStringLiteral("Free: Backup(Space: 1.50GB, Time: 109.71h)"));
+    EXPECT_EQ(freeSpaceText(700ull << 20, 1, 0),
+              QStringLiteral("Free: Card(Space: 700.00MB, Time: 124.44h)"));
+    EXPECT_EQ(freeSpaceText(2ull << 40, 0, 1),
+              QStringLiteral("Free: Backup(Space: 2.00TB, Time: 149796.58h)"));
     EXPECT_EQ(freeSpaceText(0, 0, 1), QStringLiteral("Free: Backup(Space: 0.00MB, Time: 0.00h)"));
     setConfigLocations(portableConfigLocations(QStringLiteral("/nonexistent")));
 }

@@ -1,13 +1,13 @@
 #include "cli/Cli.h"
+
 #include "store/CallLogFile.h"
 #include "support/CardFixtures.h"
 #include "support/TempDir.h"
 
+#include <gtest/gtest.h>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-
-#include <gtest/gtest.h>
 
 using namespace tessa;
 using tessa::test::TempDir;
@@ -96,7 +96,8 @@ TEST(Cli, LogShowsVx5Remarks) {
     card[0] = 1;
     card[1] = CallIncoming;
     std::memcpy(card.data() + 152, "Plumber", 7);
-    const QString log = dir.write(QStringLiteral("CallLog.dat"), QByteArray(reinterpret_cast<const char*>(card.data()), 256));
+    const QString log =
+        dir.write(QStringLiteral("CallLog.dat"), QByteArray(reinterpret_cast<const char*>(card.data()), 256));
     const Result r = runCli({"log", log, "--model", "1", "--json"});
     ASSERT_EQ(r.code, 0);
     EXPECT_EQ(parse(r.out).array()[0].toObject()["remark"].toString(), QStringLiteral("Plumber"));
@@ -110,7 +111,8 @@ TEST(Cli, LogReadsMonthLogs) {
     r.callType = CallNote;
     r.index = 77;
     r.fullPath.setText(QStringLiteral("/pc/b.wav"));
-    const QString log = dir.write(QStringLiteral("201801CallLogBK.dat"), QByteArray(reinterpret_cast<const char*>(&r), sizeof r));
+    const QString log = dir.write(QStringLiteral("201801CallLogBK.dat"),
+                                  QByteArray(reinterpret_cast<const char*>(&r), sizeof r));
     const Result res = runCli({"log", log, "--json"});
     ASSERT_EQ(res.code, 0);
     const QJsonObject o = parse(res.out).array()[0].toObject();
@@ -124,7 +126,8 @@ TEST(Cli, RecordingShowsBothMeasures) {
     QByteArray xtr(4000, '\0');
     writeLeU32(reinterpret_cast<uint8_t*>(xtr.data()) + 4, 1440);
     writeLeU32(reinterpret_cast<uint8_t*>(xtr.data()) + 8, 49);
-    const Result r = runCli({"recording", dir.write(QStringLiteral("20180115093012-I-1.xtr"), xtr), "--json"});
+    const Result r =
+        runCli({"recording", dir.write(QStringLiteral("20180115093012-I-1.xtr"), xtr), "--json"});
     ASSERT_EQ(r.code, 0);
     const QJsonObject o = parse(r.out).object();
     EXPECT_EQ(o["kind"].toString(), QStringLiteral("container"));
@@ -133,7 +136,8 @@ TEST(Cli, RecordingShowsBothMeasures) {
     EXPECT_EQ(o["storedDuration"].toInt(), 2);
     EXPECT_EQ(o["displayLength"].toInt(), 1);
 
-    const Result wav = runCli({"recording", dir.write(QStringLiteral("a.wav"), QByteArray(8252, 'x')), "--json"});
+    const Result wav =
+        runCli({"recording", dir.write(QStringLiteral("a.wav"), QByteArray(8252, 'x')), "--json"});
     const QJsonObject w = parse(wav.out).object();
     EXPECT_EQ(w["kind"].toString(), QStringLiteral("wav"));
     EXPECT_EQ(w["dataOffset"].toInt(), 60);

@@ -1,13 +1,13 @@
+#include "config/Settings.h"
+
 #include "config/IniFile.h"
 #include "config/ProgramFolder.h"
-#include "config/Settings.h"
 #include "config/StringTable.h"
 #include "support/TempDir.h"
 
+#include <gtest/gtest.h>
 #include <QFile>
 #include <QStringEncoder>
-
-#include <gtest/gtest.h>
 
 using namespace tessa;
 using tessa::test::TempDir;
@@ -32,8 +32,8 @@ TEST_F(SettingsTest, MissingFileReadsAsAbsent) {
 
 TEST_F(SettingsTest, ProfileSemantics) {
     dir.write(QStringLiteral("TessaSet.ini"), "; comment\r\n[other]\r\nDevType=5\r\n[ SETTING ]\r\n"
-                                             "  devtype = 1 \r\nSoftware = \"  Tessa  \"\r\nTwo=a\\nb\r\n"
-                                             "Bad=x1\r\nNeg=-3\r\nEmpty=\r\n");
+                                              "  devtype = 1 \r\nSoftware = \"  Tessa  \"\r\nTwo=a\\nb\r\n"
+                                              "Bad=x1\r\nNeg=-3\r\nEmpty=\r\n");
     EXPECT_EQ(readIntSetting(QStringLiteral("DEVTYPE")), 1);
     EXPECT_EQ(readStringSetting(QStringLiteral("software")), QStringLiteral("  Tessa  "));
     EXPECT_EQ(readStringSetting(QStringLiteral("Two")), QStringLiteral("a\nb"));
@@ -44,7 +44,8 @@ TEST_F(SettingsTest, ProfileSemantics) {
 }
 
 TEST_F(SettingsTest, WritesKeepEveryOtherLine) {
-    dir.write(QStringLiteral("TessaSet.ini"), "; keep me\r\n[Setting]\r\nDevType=0\r\nDevice=VX7\r\n\r\n[Tail]\r\nX=1\r\n");
+    dir.write(QStringLiteral("TessaSet.ini"),
+              "; keep me\r\n[Setting]\r\nDevType=0\r\nDevice=VX7\r\n\r\n[Tail]\r\nX=1\r\n");
     ASSERT_TRUE(writeIntSetting(QStringLiteral("devtype"), 1));
     ASSERT_TRUE(writeStringSetting(QStringLiteral("BackupPath"), QStringLiteral("/home/u/backup/")));
     EXPECT_EQ(settingsText(), QStringLiteral("; keep me\r\n[Setting]\r\ndevtype=1\r\nDevice=VX7\r\n"
@@ -79,7 +80,8 @@ TEST_F(SettingsTest, ReadOnlyFileFailsWithoutDamage) {
 }
 
 TEST_F(SettingsTest, StringTableKeysAndEncodings) {
-    dir.write(QStringLiteral("TessaLang.ini"), "\xEF\xBB\xBF[English]\n0007=Seven\n0085=About\\nTessa\n0100=\n");
+    dir.write(QStringLiteral("TessaLang.ini"),
+              "\xEF\xBB\xBF[English]\n0007=Seven\n0085=About\\nTessa\n0100=\n");
     EXPECT_EQ(text(7), QStringLiteral("Seven"));
     EXPECT_EQ(text(85), QStringLiteral("About\nTessa"));
     EXPECT_EQ(text(100), QString());

@@ -1,8 +1,8 @@
 #include "phonebook/ContactList.h"
+
 #include "support/CardFixtures.h"
 
 #include <gtest/gtest.h>
-
 #include <random>
 
 using namespace tessa;

@@ -127,6 +127,14 @@ TEST(VCardContactSource, PhoneExportOfVersion21) {
     EXPECT_EQ(contacts[1].numbers, QStringList{"0145550177"});
     EXPECT_EQ(contacts[2].name, QString::fromUtf8("Dušan Novák €"));
     EXPECT_EQ(contacts[2].numbers, QStringList{"+420 555 010 203"});
+
+    // Without a CHARSET, text that is not UTF-8 comes from the PC's code page (Windows-1252 here).
+    const auto legacy =
+        parse("BEGIN:VCARD\r\nVERSION:2.1\r\nN;ENCODING=QUOTED-PRINTABLE:Z=FCrn;Andr=E9\r\n"
+              "END:VCARD\r\nBEGIN:VCARD\r\nVERSION:2.1\r\nFN:Fran\xC3\xA7oise\r\nEND:VCARD\r\n");
+    ASSERT_EQ(legacy.size(), 2u);
+    EXPECT_EQ(legacy[0].name, QString::fromUtf8("André Zürn"));
+    EXPECT_EQ(legacy[1].name, QString::fromUtf8("Françoise"));
 }
 
 TEST(VCardContactSource, DesktopExportOfVersion30) {

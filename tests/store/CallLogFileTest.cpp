@@ -1,4 +1,5 @@
 #include "store/CallLogFile.h"
+
 #include "store/CardRecordCodec.h"
 #include "support/CardFixtures.h"
 #include "support/TempDir.h"
@@ -53,7 +54,8 @@ TEST(CardLog, WholeRecordsOnlyAndDeletedOnesSkipped) {
     auto deleted = live;
     deleted[0] = 0;
     // 300 bytes: two whole records, the last 44 bytes ignored.
-    const QString path = dir.write(QStringLiteral("CallLog.dat"), bytesOf(live) + bytesOf(live) + QByteArray(44, 1));
+    const QString path =
+        dir.write(QStringLiteral("CallLog.dat"), bytesOf(live) + bytesOf(live) + QByteArray(44, 1));
     std::vector<uint32_t> progress;
     auto records = readAll(path, false, ModelVX7, nullptr, &progress);
     ASSERT_EQ(records.size(), 2u);

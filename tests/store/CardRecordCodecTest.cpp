@@ -1,5 +1,6 @@
-#include "phonebook/ContactList.h"
 #include "store/CardRecordCodec.h"
+
+#include "phonebook/ContactList.h"
 #include "support/CardFixtures.h"
 
 #include <gtest/gtest.h>
@@ -11,8 +12,8 @@ using tessa::test::workedCard128;
 
 namespace {
 
-CallRecord decode(const std::array<uint8_t, 256>& card, int model = ModelVX7, const ContactList* contacts = nullptr,
-                  char drive = 'E') {
+CallRecord decode(const std::array<uint8_t, 256>& card, int model = ModelVX7,
+                  const ContactList* contacts = nullptr, char drive = 'E') {
     CallRecord r{};
     EXPECT_TRUE(decodeCardRecord(card.data(), r, drive, model, contacts));
     return r;
@@ -179,8 +180,8 @@ TEST(NameResolution, FollowsTheContactWalk) {
     card[10] = 8; // 5551234#
     card[18] = 11;
     ContactList contacts;
-    contacts.append(contact(QStringLiteral("Third number"), {QStringLiteral("111"), QStringLiteral("222"),
-                                                            QStringLiteral("0085551234")}));
+    contacts.append(contact(QStringLiteral("Third number"),
+                            {QStringLiteral("111"), QStringLiteral("222"), QStringLiteral("0085551234")}));
     // The key is the last six digits of 5551234 after the trailing # is removed: 551234.
     EXPECT_EQ(decode(card, ModelVX7, &contacts).name.text(), QStringLiteral("Third number"));
 

@@ -1,15 +1,15 @@
+#include "store/RecordWriteBack.h"
+
 #include "app/AppState.h"
 #include "config/ProgramFolder.h"
 #include "config/Settings.h"
 #include "store/CallLogFile.h"
 #include "store/CardRecordCodec.h"
-#include "store/RecordWriteBack.h"
 #include "support/CardFixtures.h"
 #include "support/TempDir.h"
 
-#include <QFile>
-
 #include <gtest/gtest.h>
+#include <QFile>
 
 using namespace tessa;
 using tessa::test::TempDir;

@@ -1,6 +1,7 @@
+#include "store/RecordingFiles.h"
+
 #include "audio/ContainerHeader.h"
 #include "phonebook/ContactList.h"
-#include "store/RecordingFiles.h"
 #include "support/CardFixtures.h"
 #include "support/TempDir.h"
 
@@ -47,19 +48,19 @@ TEST(RecordingName, AcceptsTheRecorderNames) {
 
 TEST(RecordingName, RejectsNamesThatBreakTheGrammar) {
     const QStringList bad = {
-        kStamp + "-X-5551234.wav",                    // unknown tag
+        kStamp + "-X-5551234.wav",                      // unknown tag
         QStringLiteral("20181315093012-I-5551234.wav"), // month 13
         QStringLiteral("20180115243012-I-5551234.wav"), // hour 24
         QStringLiteral("19990115093012-I-5551234.wav"), // year before 2000
         QStringLiteral("20180132093012-I-5551234.wav"), // day 32
-        kStamp + "-I-555-1234.wav",                   // the tag runs to the last "-"
-        kStamp + "-TRIG.wav",                          // no "-" after the tag
-        kStamp + "-i-5551234.wav",                    // tags are case-sensitive
-        kStamp + "-I-5551234",                        // no extension
-        kStamp + "_I-5551234.wav",                    // character 14 is not "-"
-        kStamp + "-I-" + QString(31, '1') + ".w",      // longer than 45 characters
-        kStamp + "-I.wav",                            // too short
-        kStamp + "-I-" + QString(25, '1') + ".wav",    // 46 characters
+        kStamp + "-I-555-1234.wav",                     // the tag runs to the last "-"
+        kStamp + "-TRIG.wav",                           // no "-" after the tag
+        kStamp + "-i-5551234.wav",                      // tags are case-sensitive
+        kStamp + "-I-5551234",                          // no extension
+        kStamp + "_I-5551234.wav",                      // character 14 is not "-"
+        kStamp + "-I-" + QString(31, '1') + ".w",       // longer than 45 characters
+        kStamp + "-I.wav",                              // too short
+        kStamp + "-I-" + QString(25, '1') + ".wav",     // 46 characters
         QStringLiteral("2018AB15093012-I-5551234.wav"),
         QString(),
     };

@@ -7,12 +7,11 @@
 #include "store/CallRecord.h"
 #include "store/CardRecord.h"
 
-#include <QByteArray>
-#include <QString>
-
 #include <array>
 #include <cstring>
 #include <memory>
+#include <QByteArray>
+#include <QString>
 
 namespace tessa::test {
 

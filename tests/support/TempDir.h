@@ -1,12 +1,11 @@
 #pragma once
 
+#include <gtest/gtest.h>
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QString>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 namespace tessa::test {
 

@@ -6,10 +6,10 @@
 #include "app/ui/AboutBox.h"
 #include "app/ui/ProgressWindow.h"
 #include "app/ui/WindowLoadSink.h"
+#include "browse/RecordListModel.h"
 #include "browse/ui/MainView.h"
 #include "browse/ui/RecordCommands.h"
 #include "browse/ui/RecordListPage.h"
-#include "browse/RecordListModel.h"
 #include "config/Settings.h"
 #include "config/StringTable.h"
 #include "platform/DeviceLink.h"
@@ -184,11 +184,15 @@ void MainWindow::onDeviceNotification(unsigned event, long data) {
     emit parameterReport(event, data);
 }
 
-bool MainWindow::refuseWhileBusy() { return commands_->refuseWhileBusy(); }
+bool MainWindow::refuseWhileBusy() {
+    return commands_->refuseWhileBusy();
+}
 
 void MainWindow::onCommand(int commandId) {
     switch (commandId) {
-    case CmdExit: close(); return;
+    case CmdExit:
+        close();
+        return;
     case CmdAbout: {
         AboutBox about(this);
         about.exec();
@@ -213,7 +217,8 @@ void MainWindow::onCommand(int commandId) {
         refuseWhileBusy();
         return;
     case CmdAutoBackup:
-        writeIntSetting(QStringLiteral("AutoBackup"), readIntSetting(QStringLiteral("AutoBackup")) == 0 ? 1 : 0);
+        writeIntSetting(QStringLiteral("AutoBackup"),
+                        readIntSetting(QStringLiteral("AutoBackup")) == 0 ? 1 : 0);
         updateCheckMarks();
         return;
     default:

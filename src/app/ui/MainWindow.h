@@ -3,11 +3,10 @@
 // The main window: menus, the status bar, the timers that load the backup and poll the drives, the
 // device link, the progress window and the view switches.
 
-#include <QMainWindow>
-#include <QTimer>
-
 #include <array>
 #include <memory>
+#include <QMainWindow>
+#include <QTimer>
 
 class QLabel;
 

@@ -12,9 +12,13 @@ void WindowLoadSink::showProgress(int captionText, uint32_t total, bool centre) 
     progress_.start(captionText == 157 ? text(157) : text(158), total, centre);
 }
 
-void WindowLoadSink::setProgress(uint32_t position, const QString& line) { progress_.setPosition(position, line); }
+void WindowLoadSink::setProgress(uint32_t position, const QString& line) {
+    progress_.setPosition(position, line);
+}
 
-void WindowLoadSink::hideProgress() { progress_.hide(); }
+void WindowLoadSink::hideProgress() {
+    progress_.hide();
+}
 
 void WindowLoadSink::clearRecordLists() {
     for (int type = PageAll; type <= PageQuery; ++type)
@@ -26,7 +30,9 @@ void WindowLoadSink::appendRows(int pageType, const std::vector<CallRecord*>& re
         page->model()->appendRows(records);
 }
 
-void WindowLoadSink::showPage(int pageType) { view_.showPage(pageType); }
+void WindowLoadSink::showPage(int pageType) {
+    view_.showPage(pageType);
+}
 
 void WindowLoadSink::updateFreeSpace() {
     if (onUpdateFreeSpace)

@@ -10,21 +10,32 @@ struct IconName {
     const char* fallback; // our own drawing
 };
 
-// Tree images: 0 incoming, 1 outgoing, 2 note, 9 recorder, 10 answering machine, 11 all records, 12 the recorder's card,
-// 15 marked, 19 query and import results, 22 missed.
+// Tree images: 0 incoming, 1 outgoing, 2 note, 9 recorder, 10 answering machine, 11 all records, 12 the
+// recorder's card, 15 marked, 19 query and import results, 22 missed.
 IconName treeImage(int index) {
     switch (index) {
-    case 0: return {"call-start", "incoming"};
-    case 1: return {"call-stop", "outgoing"};
-    case 2: return {"accessories-text-editor", "note"};
-    case 9: return {"phone", "device"};
-    case 10: return {nullptr, "answering"};
-    case 11: return {"view-list-details", "all"};
-    case 12: return {"media-flash", "card"};
-    case 15: return {"emblem-important", "marked"};
-    case 19: return {"folder-saved-search", "search"};
-    case 22: return {"call-missed", "missed"};
-    default: return {nullptr, nullptr};
+    case 0:
+        return {"call-start", "incoming"};
+    case 1:
+        return {"call-stop", "outgoing"};
+    case 2:
+        return {"accessories-text-editor", "note"};
+    case 9:
+        return {"phone", "device"};
+    case 10:
+        return {nullptr, "answering"};
+    case 11:
+        return {"view-list-details", "all"};
+    case 12:
+        return {"media-flash", "card"};
+    case 15:
+        return {"emblem-important", "marked"};
+    case 19:
+        return {"folder-saved-search", "search"};
+    case 22:
+        return {"call-missed", "missed"};
+    default:
+        return {nullptr, nullptr};
     }
 }
 
@@ -32,14 +43,22 @@ IconName treeImage(int index) {
 // the second kind of note), 21 missed.
 IconName rowImage(int index) {
     switch (index) {
-    case 0: return {nullptr, "incoming"};
-    case 1: return {nullptr, "outgoing"};
-    case 2: return {nullptr, "note"};
-    case 9: return {nullptr, "recording"};
-    case 10: return {nullptr, "answering"};
-    case 14: return {nullptr, "marked"};
-    case 21: return {nullptr, "missed"};
-    default: return {nullptr, nullptr};
+    case 0:
+        return {nullptr, "incoming"};
+    case 1:
+        return {nullptr, "outgoing"};
+    case 2:
+        return {nullptr, "note"};
+    case 9:
+        return {nullptr, "recording"};
+    case 10:
+        return {nullptr, "answering"};
+    case 14:
+        return {nullptr, "marked"};
+    case 21:
+        return {nullptr, "missed"};
+    default:
+        return {nullptr, nullptr};
     }
 }
 
@@ -47,16 +66,26 @@ IconName rowImage(int index) {
 // refresh, 13 import, 14 clear.
 IconName toolbarImage(int index) {
     switch (index) {
-    case 0: return {"media-playback-start", "play"};
-    case 1: return {"edit-delete", "delete"};
-    case 2: return {"emblem-important", "marked"};
-    case 3: return {"document-save", "backup"};
-    case 4: return {"mail-send", "email"};
-    case 5: return {"x-office-spreadsheet", "export"};
-    case 6: return {"view-refresh", "refresh"};
-    case 13: return {"document-import", "import"};
-    case 14: return {"edit-clear", "clear"};
-    default: return {nullptr, nullptr};
+    case 0:
+        return {"media-playback-start", "play"};
+    case 1:
+        return {"edit-delete", "delete"};
+    case 2:
+        return {"emblem-important", "marked"};
+    case 3:
+        return {"document-save", "backup"};
+    case 4:
+        return {"mail-send", "email"};
+    case 5:
+        return {"x-office-spreadsheet", "export"};
+    case 6:
+        return {"view-refresh", "refresh"};
+    case 13:
+        return {"document-import", "import"};
+    case 14:
+        return {"edit-clear", "clear"};
+    default:
+        return {nullptr, nullptr};
     }
 }
 

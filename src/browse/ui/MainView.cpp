@@ -26,28 +26,40 @@ using Button = std::tuple<int, int, int, bool>;
 // The caption of a toolbar button; a literal number per call so that every caption has a text.
 QString buttonCaption(int stringNumber) {
     switch (stringNumber) {
-    case 8: return text(8);
-    case 9: return text(9);
-    case 7: return text(7);
-    case 27: return text(27);
-    case 111: return text(111);
-    case 199: return text(199);
-    case 96: return text(96);
-    case 98: return text(98);
-    case 112: return text(112);
-    case 216: return text(216);
-    case 217: return text(217);
-    default: return {};
+    case 8:
+        return text(8);
+    case 9:
+        return text(9);
+    case 7:
+        return text(7);
+    case 27:
+        return text(27);
+    case 111:
+        return text(111);
+    case 199:
+        return text(199);
+    case 96:
+        return text(96);
+    case 98:
+        return text(98);
+    case 112:
+        return text(112);
+    case 216:
+        return text(216);
+    case 217:
+        return text(217);
+    default:
+        return {};
     }
 }
 
 const std::vector<Button> kRecordButtons = {
-    {32772, 0, 8, false},    {32773, 1, 9, false},  {32771, 6, 7, false},
-    {32775, 6, 27, false},   {32783, 2, 111, false}, {32780, 5, 199, true},
-    {32779, 3, 96, true},    {32781, 4, 98, false}, {32784, 4, 112, true},
+    {32772, 0, 8, false},  {32773, 1, 9, false},   {32771, 6, 7, false},
+    {32775, 6, 27, false}, {32783, 2, 111, false}, {32780, 5, 199, true},
+    {32779, 3, 96, true},  {32781, 4, 98, false},  {32784, 4, 112, true},
 };
 const std::vector<Button> kImportButtons = {
-    {32772, 0, 8, false}, {32798, 13, 216, false}, {32799, 14, 217, false},
+    {32772, 0, 8, false},  {32798, 13, 216, false}, {32799, 14, 217, false},
     {32780, 5, 199, true}, {32784, 4, 112, true},
 };
 
@@ -104,9 +116,8 @@ QToolBar* MainView::buildToolbar(const QString& name, const std::vector<Button>&
             auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(action));
             // The arrow opens a menu built when it is asked for, placed under the button.
             auto* menu = new QMenu(button);
-            connect(menu, &QMenu::aboutToShow, this, [this, command = command, button] {
-                emit dropDownRequested(command, button);
-            });
+            connect(menu, &QMenu::aboutToShow, this,
+                    [this, command = command, button] { emit dropDownRequested(command, button); });
             button->setMenu(menu);
             button->setPopupMode(QToolButton::MenuButtonPopup);
         }
@@ -149,7 +160,9 @@ void MainView::setPlayerPane(QWidget* player) {
     layoutParts();
 }
 
-void MainView::setRootLabel(const QString& label) { tree_->setRootLabel(label); }
+void MainView::setRootLabel(const QString& label) {
+    tree_->setRootLabel(label);
+}
 
 void MainView::setModelColumnWidth(int width) {
     for (RecordListPage* page : pages_)

@@ -3,9 +3,8 @@
 // The main view: the navigation tree on the left, and on the right the page of the selected node with the
 // toolbars and the player pane. It receives the record commands of toolbars, menus and pages.
 
-#include <QWidget>
-
 #include <array>
+#include <QWidget>
 
 class QLabel;
 class QToolBar;

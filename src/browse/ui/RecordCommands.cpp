@@ -10,8 +10,8 @@
 #include "platform/NativePath.h"
 #include "platform/VolumeTable.h"
 #include "store/LoadSink.h"
-#include "store/RecordWriteBack.h"
 #include "store/RecordingRemoval.h"
+#include "store/RecordWriteBack.h"
 
 #include <QAction>
 #include <QMenu>
@@ -33,8 +33,10 @@ bool guarded(int command) {
     case CmdMark:
     case CmdEmail:
     case CmdBackupSelected:
-    case CmdEmailOriginals: return true;
-    default: return false;
+    case CmdEmailOriginals:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -96,13 +98,18 @@ bool RecordCommands::handle(int commandId) {
     if (guarded(commandId) && refuseWhileBusy())
         return true;
     switch (commandId) {
-    case CmdDelete: deleteSelected(); return true;
-    case CmdMark: toggleMarks(); return true;
+    case CmdDelete:
+        deleteSelected();
+        return true;
+    case CmdMark:
+        toggleMarks();
+        return true;
     case CmdRefresh:
         if (refresh)
             refresh();
         return true;
-    default: return false;
+    default:
+        return false;
     }
 }
 
@@ -184,7 +191,8 @@ void RecordCommands::fillDropDown(QMenu& menu, int commandId) {
         if (state_.modelCode == 1)
             entry(text(208), CmdEmailOriginals);
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -244,7 +252,8 @@ void RecordCommands::deleteSelected() {
             writeFailed = true;
             continue;
         }
-        if (check == RecordingRemoval::Removed && removeRecording(path, allowedRoot) == RecordingRemoval::Failed) {
+        if (check == RecordingRemoval::Removed &&
+            removeRecording(path, allowedRoot) == RecordingRemoval::Failed) {
             writeRestored(*r, viewMode, model, backupRoot);
             ++kept;
             continue;
@@ -266,7 +275,8 @@ void RecordCommands::deleteSelected() {
         reportWriteFailure(9);
     if (markedKept)
         inform(dialogParent_, text(9), text(164), "markedKept");
-    inform(dialogParent_, text(9), QStringLiteral("%1 %2\r\n%3 %4").arg(text(93)).arg(deleted).arg(text(94)).arg(kept),
+    inform(dialogParent_, text(9),
+           QStringLiteral("%1 %2\r\n%3 %4").arg(text(93)).arg(deleted).arg(text(94)).arg(kept),
            "deleteSummary");
     view_.showPage(pageType);
 }
@@ -300,14 +310,27 @@ void RecordCommands::toggleMarks() {
 void RecordCommands::updateOtherPages(int sourcePage, CallRecord* r) {
     std::vector<int> pages = {PageAll, PageMarked, PageQuery};
     switch (r->callType) {
-    case CallIncoming: pages.push_back(PageIncoming); break;
-    case CallMissed: pages.insert(pages.end(), {PageIncoming, PageMissed}); break;
-    case CallOutgoing: pages.push_back(PageOutgoing); break;
+    case CallIncoming:
+        pages.push_back(PageIncoming);
+        break;
+    case CallMissed:
+        pages.insert(pages.end(), {PageIncoming, PageMissed});
+        break;
+    case CallOutgoing:
+        pages.push_back(PageOutgoing);
+        break;
     case CallNote:
-    case CallNote2: pages.push_back(PageNotes); break;
-    case CallTriggered: pages.push_back(PageTriggered); break;
-    case CallAnswering: pages.push_back(PageAnswering); break;
-    default: break;
+    case CallNote2:
+        pages.push_back(PageNotes);
+        break;
+    case CallTriggered:
+        pages.push_back(PageTriggered);
+        break;
+    case CallAnswering:
+        pages.push_back(PageAnswering);
+        break;
+    default:
+        break;
     }
     const bool marked = r->marked == 1;
     for (int type : pages) {

@@ -3,9 +3,8 @@
 // The record commands of the main view: the busy guard, the context menus of the record list pages and
 // the toolbar drop-down menus, delete and the mark toggle.
 
-#include <QObject>
-
 #include <functional>
+#include <QObject>
 #include <set>
 
 class QMenu;

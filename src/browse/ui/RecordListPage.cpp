@@ -68,7 +68,8 @@ RecordListPage::RecordListPage(int pageType, AppState& state, QWidget* parent)
     connect(table_, &QTableView::clicked, this, [this](const QModelIndex& index) {
         // The mark command is posted, so the click has finished selecting the row first.
         if (index.isValid() && index.column() == kMarkColumn)
-            QMetaObject::invokeMethod(this, [this] { emit command(kMarkCommand); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { emit command(kMarkCommand); }, Qt::QueuedConnection);
     });
     connect(table_, &QTableView::customContextMenuRequested, this,
             [this](const QPoint& pos) { emit contextMenuRequested(table_->viewport()->mapToGlobal(pos)); });
@@ -93,7 +94,9 @@ void RecordListPage::applyStoredWidths() {
     }
 }
 
-int RecordListPage::rowCount() const { return model_->rowCount(); }
+int RecordListPage::rowCount() const {
+    return model_->rowCount();
+}
 
 std::vector<int> RecordListPage::selectedRows() const {
     std::vector<int> rows;
@@ -117,7 +120,9 @@ void RecordListPage::setModelColumnWidth(int width) {
         table_->setColumnWidth(kRemarkColumn, width);
 }
 
-void RecordListPage::relabel() { model_->relabel(); }
+void RecordListPage::relabel() {
+    model_->relabel();
+}
 
 bool RecordListPage::eventFilter(QObject* watched, QEvent* event) {
     // Enter and Escape never close or act on the page.

@@ -1,31 +1,31 @@
-#include "app/AppState.h"
 #include "app/ui/MainWindow.h"
+
+#include "app/AppState.h"
 #include "browse/RecordListModel.h"
 #include "browse/ui/MainView.h"
 #include "browse/ui/RecordListPage.h"
 #include "browse/ui/TreePane.h"
 #include "cli/DemoCard.h"
-#include "config/ProgramFolder.h"
 #include "config/IniFile.h"
+#include "config/ProgramFolder.h"
 #include "config/Settings.h"
 #include "config/StringTable.h"
 #include "store/CallLogService.h"
 #include "support/CardFixtures.h"
 
+#include <gtest/gtest.h>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
-#include <QTableView>
 #include <QMouseEvent>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
-
-#include <gtest/gtest.h>
 
 using namespace tessa;
 
@@ -119,7 +119,8 @@ TEST_F(MainWindowTest, PageSwitchingShowsAndHidesTheParts) {
 
 TEST_F(MainWindowTest, CardIsFoundListedAndRemoved) {
     const QString card = writeCard();
-    volumes.table().setVolumes({{'C', platform::DriveFixed, QStringLiteral("/")}, test::removable('E', card)});
+    volumes.table().setVolumes(
+        {{'C', platform::DriveFixed, QStringLiteral("/")}, test::removable('E', card)});
     MainWindow window(state);
     window.resize(1200, 800);
     window.show();
@@ -193,7 +194,8 @@ TEST_F(MainWindowTest, ColumnWidthsAreKeptByTheAllRecordsPage) {
 
 TEST_F(MainWindowTest, AboutBoxShowsTheSettingLinesAndClosesOnAClick) {
     writeStringSetting(QStringLiteral("Software"), QStringLiteral("Tessa Test"));
-    IniFile(configLocations().settingsFile).write(QStringLiteral("Setting"), QStringLiteral("Company"), QString());
+    IniFile(configLocations().settingsFile)
+        .write(QStringLiteral("Setting"), QStringLiteral("Company"), QString());
     MainWindow window(state);
     window.show();
     bool closedByClick = false;

@@ -1,8 +1,9 @@
+#include "browse/ui/RecordCommands.h"
+
 #include "app/AppState.h"
 #include "app/Commands.h"
 #include "browse/RecordListModel.h"
 #include "browse/ui/MainView.h"
-#include "browse/ui/RecordCommands.h"
 #include "browse/ui/RecordListPage.h"
 #include "config/ProgramFolder.h"
 #include "config/Settings.h"
@@ -12,6 +13,7 @@
 #include "support/CardFixtures.h"
 #include "support/TempDir.h"
 
+#include <gtest/gtest.h>
 #include <QAction>
 #include <QApplication>
 #include <QItemSelectionModel>
@@ -19,8 +21,6 @@
 #include <QMessageBox>
 #include <QTableView>
 #include <QTimer>
-
-#include <gtest/gtest.h>
 
 using namespace tessa;
 using tessa::test::TempDir;
@@ -176,14 +176,17 @@ TEST_F(RecordCommandsTest, MarkingUpdatesTheOtherPages) {
     EXPECT_EQ(cardLog()[3], 1);
     EXPECT_EQ(view->page(PageMarked)->rowCount(), 1);
     for (int page : {PageAll, PageIncoming, PageMissed})
-        EXPECT_EQ(view->page(page)->model()->cellImage(0, RecordListModel::ColumnMark), RecordListModel::kMarkedImage)
+        EXPECT_EQ(view->page(page)->model()->cellImage(0, RecordListModel::ColumnMark),
+                  RecordListModel::kMarkedImage)
             << page;
-    EXPECT_EQ(view->page(PageOutgoing)->model()->cellImage(0, RecordListModel::ColumnMark), RecordListModel::kNoImage);
+    EXPECT_EQ(view->page(PageOutgoing)->model()->cellImage(0, RecordListModel::ColumnMark),
+              RecordListModel::kNoImage);
 
     commands->handle(CmdMark); // unmark from page 1: page 7 loses it
     EXPECT_EQ(cardLog()[3], 0);
     EXPECT_EQ(view->page(PageMarked)->rowCount(), 0);
-    EXPECT_EQ(view->page(PageMissed)->model()->cellImage(0, RecordListModel::ColumnMark), RecordListModel::kNoImage);
+    EXPECT_EQ(view->page(PageMissed)->model()->cellImage(0, RecordListModel::ColumnMark),
+              RecordListModel::kNoImage);
 }
 
 TEST_F(RecordCommandsTest, BackupDeleteRewritesTheMonthLogAndDropsEveryRow) {

@@ -1,12 +1,11 @@
 #include "config/ui/FolderPicker.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QTemporaryDir>
 #include <QTimer>
-
-#include <gtest/gtest.h>
 
 using namespace tessa;
 

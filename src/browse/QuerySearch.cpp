@@ -80,14 +80,20 @@ bool numberContains(const Utf16Field<64>& number, QStringView text) {
 
 bool typeBoxesCover(const QueryTypeBoxes& boxes, uint32_t callType) {
     switch (callType) {
-    case CallIncoming: return boxes[BoxIncoming];
-    case CallOutgoing: return boxes[BoxOutgoing];
-    case CallMissed: return boxes[BoxMissed];
+    case CallIncoming:
+        return boxes[BoxIncoming];
+    case CallOutgoing:
+        return boxes[BoxOutgoing];
+    case CallMissed:
+        return boxes[BoxMissed];
     case CallNote:
     case CallNote2:
-    case CallTriggered: return boxes[BoxNotes];
-    case CallAnswering: return boxes[BoxAnswering];
-    default: return false;
+    case CallTriggered:
+        return boxes[BoxNotes];
+    case CallAnswering:
+        return boxes[BoxAnswering];
+    default:
+        return false;
     }
 }
 
@@ -117,8 +123,9 @@ QString queryDateTimeFormat(const QLocale& locale) {
     // The record list shows times in the same formats; it also knows how to drop the zone field, which a
     // moment without a zone cannot fill.
     const QString shortDate = locale.dateFormat(QLocale::ShortFormat);
-    const QString time =
-        locale.timeFormat(QLocale::LongFormat).trimmed().isEmpty() ? QString() : ListDateTime(locale).timeFormat();
+    const QString time = locale.timeFormat(QLocale::LongFormat).trimmed().isEmpty()
+                             ? QString()
+                             : ListDateTime(locale).timeFormat();
     return queryDateTimeFormat(shortDate, time);
 }
 
@@ -217,7 +224,8 @@ void QuerySearch::post(Event event) {
     }
     // One delivery takes everything queued by then; later reports ask for another.
     if (wasEmpty)
-        QMetaObject::invokeMethod(this, [this] { deliver(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { deliver(); }, Qt::QueuedConnection);
 }
 
 void QuerySearch::deliver() {
@@ -236,9 +244,15 @@ void QuerySearch::deliver() {
             outbox_.pop_front();
         }
         switch (event.kind) {
-        case Event::Started: emit started(event.value); break;
-        case Event::Progress: emit progress(event.value); break;
-        case Event::Hits: emit hitsFound(event.hits); break;
+        case Event::Started:
+            emit started(event.value);
+            break;
+        case Event::Progress:
+            emit progress(event.value);
+            break;
+        case Event::Hits:
+            emit hitsFound(event.hits);
+            break;
         case Event::Ended:
             active_ = false;
             emit ended(event.stopped);

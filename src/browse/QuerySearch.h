@@ -47,9 +47,9 @@ inline constexpr char kQueryFallbackFormat[] = "yyyy/MM/dd hh:mm:ss";
 
 // The state of the dialog's controls when a search starts.
 struct QueryForm {
-    bool timeBox = false; // 1048
-    QDateTime start;      // 1058
-    QDateTime end;        // 1008
+    bool timeBox = false;   // 1048
+    QDateTime start;        // 1058
+    QDateTime end;          // 1008
     bool numberBox = false; // 1049
     QString numberText;     // 1060
     bool typeBox = false;   // 1050

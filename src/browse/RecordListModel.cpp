@@ -48,7 +48,7 @@ bool recordingPresent(const QString& path) {
     if (path.isEmpty() || path.contains(QStringLiteral(".tmp")))
         return false;
     const QString native = platform::nativePath(path);
-    return !native.isEmpty() && QFileInfo::exists(native);
+    return !native.isEmpty() && QFileInfo(native).isFile(); // a folder, such as a card root, is not a recording
 }
 
 // A note longer than a remark is still judged on its first 32 bytes, then converted whole.

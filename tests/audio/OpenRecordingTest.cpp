@@ -12,6 +12,7 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <QFileInfo>
+#include <thread>
 #include <vector>
 
 // Helpers live in a named namespace: test files may be compiled in unity batches.
@@ -366,4 +367,39 @@ TEST(OpenRecording, InspectionAgreesWithOpening) {
     const RecordingFacts beyond =
         inspectRecording(dir.write(QStringLiteral("b.xtr"), container(7, {}, 5000)));
     EXPECT_EQ(beyond.status, OpenStatus::Empty);
+}
+
+TEST(OpenRecording, ReopeningWhileALoadingThreadRunsIsSafe) {
+    TempDir dir;
+    const QString files[] = {
+        dir.write(QStringLiteral("a.wav"), plainWavRecording(speech(8000 * 6, 2))),
+        dir.write(QStringLiteral("g.xtr"), container(49, gsmFrames(speech(8000 * 6, 3)))),
+        dir.write(QStringLiteral("m.xtr"), container(7, QByteArray(8000 * 6, char(0x80)))),
+        dir.file(QStringLiteral("missing.xtr")),
+    };
+    OpenRecording r;
+    std::atomic<bool> stop{false};
+    std::atomic<bool> done{false};
+    std::atomic<int> secondsSeen{0};
+    ASSERT_EQ(r.open(files[0]), OpenStatus::Opened);
+    // The user clicks through records faster than they load; each load ends early or runs through.
+    std::thread loader([&] {
+        while (!done) {
+            r.loadAll(stop, [&](std::span<const int16_t> s, uint32_t n, uint32_t duration) {
+                EXPECT_LE(s.size(), OpenRecording::kSampleBufferSamples);
+                EXPECT_LT(n, duration);
+                ++secondsSeen;
+            });
+            std::this_thread::yield();
+        }
+    });
+    for (int i = 0; i < 200; ++i)
+        r.open(files[i % 4]);
+    r.open(files[1]);
+    while (secondsSeen < 400 && r.isFileOpen())
+        std::this_thread::yield();
+    done = true;
+    loader.join();
+    EXPECT_EQ(r.duration(), 6u);
+    EXPECT_EQ(r.readSecondSamples(5).size(), 8000u);
 }

@@ -8,10 +8,12 @@
 #include "app/ui/WindowLoadSink.h"
 #include "browse/RecordListModel.h"
 #include "browse/ui/MainView.h"
+#include "browse/ui/QueryDialog.h"
 #include "browse/ui/RecordCommands.h"
 #include "browse/ui/RecordListPage.h"
 #include "config/Settings.h"
 #include "config/StringTable.h"
+#include "phonebook/ContactFetch.h"
 #include "platform/DeviceLink.h"
 #include "platform/NativePath.h"
 #include "store/CallLogService.h"
@@ -46,7 +48,7 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QMainWindow(parent), 
     commands_->refresh = [this] { requestRefresh(); };
     connect(commands_, &RecordCommands::command, this, &MainWindow::onCommand);
     // Commands whose features have not landed yet are shown disabled.
-    for (int command : {32771, 32772, 32779, 32780, 32781, 32784, 32791, 32793, 32795, 32796, 32798, 32799})
+    for (int command : {32772, 32779, 32780, 32784, 32791, 32793, 32795, 32796, 32798, 32799})
         commands_->setAvailable(command, false);
 
     buildStatusBar();
@@ -220,6 +222,16 @@ void MainWindow::onCommand(int commandId) {
         writeIntSetting(QStringLiteral("AutoBackup"),
                         readIntSetting(QStringLiteral("AutoBackup")) == 0 ? 1 : 0);
         updateCheckMarks();
+        return;
+    case CmdQuery:
+        runQuery(*view_, state_, this);
+        return;
+    case CmdContacts:
+        if (refuseWhileBusy())
+            return;
+        // Names come from the user's contacts folder; the reload decodes the records again with them.
+        if (fetchContacts(state_, vcardContacts()).status == ContactFetchStatus::Fetched)
+            requestRefresh();
         return;
     default:
         commands_->handle(commandId);

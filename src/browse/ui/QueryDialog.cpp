@@ -8,6 +8,8 @@
 #include "config/StringTable.h"
 #include "store/LoadSink.h"
 
+#include <algorithm>
+#include <climits>
 #include <QCheckBox>
 #include <QDateTimeEdit>
 #include <QGridLayout>
@@ -17,9 +19,6 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-
-#include <algorithm>
-#include <climits>
 
 namespace tessa {
 namespace {
@@ -34,10 +33,14 @@ struct QueryTypePreset {
 // Boxes in the order incoming (1051), outgoing (1052), missed (1053), notes (1054).
 QueryTypePreset openingTypePreset(int pageType) {
     switch (pageType) {
-    case PageOutgoing: return {{false, true, false, false}, {false, true, false, false}};
-    case PageIncoming: return {{true, false, true, false}, {true, false, true, false}};
-    case PageNotes: return {{false, false, false, true}, {false, false, false, true}};
-    default: return {{true, true, true, true}, {true, true, true, true}};
+    case PageOutgoing:
+        return {{false, true, false, false}, {false, true, false, false}};
+    case PageIncoming:
+        return {{true, false, true, false}, {true, false, true, false}};
+    case PageNotes:
+        return {{false, false, false, true}, {false, false, false, true}};
+    default:
+        return {{true, true, true, true}, {true, true, true, true}};
     }
 }
 
@@ -73,7 +76,8 @@ QDateTimeEdit* queryMomentEdit(QWidget* parent, int id, const QString& format) {
 } // namespace
 
 QueryDialog::QueryDialog(MainView& view, AppState& state, int pageType, QWidget* parent)
-    : QDialog(parent), view_(view), state_(state), pageType_(pageType), search_(new QuerySearch(state.quit, this)) {
+    : QDialog(parent), view_(view), state_(state), pageType_(pageType),
+      search_(new QuerySearch(state.quit, this)) {
     setObjectName(QStringLiteral("dlg145"));
     buildControls();
 
@@ -231,7 +235,8 @@ void QueryDialog::startSearch() {
     const QueryConditions conditions = queryConditions(form);
 
     switch (search_->start(state_.currentRecords(), conditions, pacing_)) {
-    case QuerySearch::Start::Started: return;
+    case QuerySearch::Start::Started:
+        return;
     case QuerySearch::Start::NothingToSearch:
         // Page 9 keeps the rows of the last search.
         state_.busy = false;

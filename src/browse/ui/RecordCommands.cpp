@@ -65,7 +65,7 @@ void inform(QWidget* parent, const QString& caption, const QString& message, con
 
 RecordCommands::RecordCommands(MainView& view, AppState& state, QWidget* dialogParent)
     : QObject(&view), view_(view), state_(state), dialogParent_(dialogParent) {
-    for (int command : {CmdDelete, CmdRefresh, CmdMark})
+    for (int command : {CmdQuery, CmdDelete, CmdRefresh, CmdContacts, CmdMark})
         available_.insert(command);
     for (int type = 1; type <= 10; ++type) {
         RecordListPage* page = view_.page(type);

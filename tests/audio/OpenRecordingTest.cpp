@@ -345,30 +345,6 @@ TEST(OpenRecording, DecodedFileIsPrivateAndMadeAnewOnEveryOpen) {
     EXPECT_FALSE(QFileInfo::exists(last));
 }
 
-TEST(OpenRecording, InspectionAgreesWithOpening) {
-    TempDir dir;
-    const QByteArray element = "<bookmark><bstart>00:00:01</bstart><bend>00:00:03</bend><bookmark>";
-    const QString gsm = dir.write(QStringLiteral("g.xtr"),
-                                  container(49, QByteArray(1650 * 4 + 7, char(0xD0)), 1440, element));
-    const RecordingFacts facts = inspectRecording(gsm);
-    OpenRecording r;
-    ASSERT_EQ(r.open(gsm), OpenStatus::Opened);
-    EXPECT_EQ(facts.status, OpenStatus::Opened);
-    EXPECT_TRUE(facts.container);
-    EXPECT_EQ(facts.duration, r.duration());
-    EXPECT_EQ(facts.duration, 4u);
-    EXPECT_EQ(facts.coding.outputMode, r.outputMode());
-    ASSERT_TRUE(facts.bookmark);
-    EXPECT_EQ(facts.bookmark->endSecond, 3u);
-
-    const RecordingFacts missing = inspectRecording(dir.file(QStringLiteral("none.wav")));
-    EXPECT_EQ(missing.status, OpenStatus::CannotOpen);
-    EXPECT_EQ(missing.duration, 0u);
-    const RecordingFacts beyond =
-        inspectRecording(dir.write(QStringLiteral("b.xtr"), container(7, {}, 5000)));
-    EXPECT_EQ(beyond.status, OpenStatus::Empty);
-}
-
 TEST(OpenRecording, ReopeningWhileALoadingThreadRunsIsSafe) {
     TempDir dir;
     const QString files[] = {

@@ -9,6 +9,8 @@
 #include <QDate>
 #include <QTime>
 
+#include <limits>
+
 namespace tessa {
 namespace {
 
@@ -16,8 +18,12 @@ constexpr int64_t kQuerySecondsPerDay = 86400;
 // Reading the clock for every record would cost as much as matching it.
 constexpr uint32_t kQueryRecordsPerClockLook = 64;
 
+// An invalid date (a form field left empty) counts as the earliest moment rather than overflowing.
 int64_t queryMomentOfDay(const QDate& date, int hour, int minute, int second) {
-    return date.toJulianDay() * kQuerySecondsPerDay + hour * 3600 + minute * 60 + second;
+    if (!date.isValid())
+        return std::numeric_limits<int64_t>::min();
+    return date.toJulianDay() * kQuerySecondsPerDay + std::max(hour, 0) * 3600 + std::max(minute, 0) * 60 +
+           std::max(second, 0);
 }
 
 } // namespace

@@ -23,7 +23,7 @@ namespace player_pane_internal {
 
 // The buttons from left to right.
 constexpr std::array<int, 6> kButtonOrder = {
-    PlayerPane::ControlPrevious, PlayerPane::ControlPlay, PlayerPane::ControlPlaySelection,
+    PlayerPane::ControlPrevious,     PlayerPane::ControlPlay, PlayerPane::ControlPlaySelection,
     PlayerPane::ControlPlayBookmark, PlayerPane::ControlStop, PlayerPane::ControlNext,
 };
 
@@ -186,9 +186,8 @@ bool PlayerPane::eventFilter(QObject* watched, QEvent* event) {
 void PlayerPane::attach(RecordListPage* list) {
     if (!list)
         return;
-    // The row of an earlier list stops being current.
-    if (list_ != list)
-        colourCurrentRow(RecordListModel::kWindowColour);
+    // The row that played so far, in this list or another, stops being current.
+    colourCurrentRow(RecordListModel::kWindowColour);
     list_ = list;
     const std::vector<int> selected = list->selectedRows();
     row_ = selected.empty() ? 0 : selected.front();
@@ -286,8 +285,8 @@ void PlayerPane::failLoad() {
 
 // On the loading thread: no widget is touched here but through the view's own thread-safe drawing.
 void PlayerPane::runLoadingThread(uint64_t generation) {
-    const bool through =
-        recording_.loadAll(stopRequest_, [this](std::span<const int16_t> samples, uint32_t n, uint32_t total) {
+    const bool through = recording_.loadAll(
+        stopRequest_, [this](std::span<const int16_t> samples, uint32_t n, uint32_t total) {
             view_->drawSecond(samples, int(n), int(total));
             if (probe_)
                 probe_(n);

@@ -96,6 +96,7 @@ QStringList writeMonthLogs(const QString& backupRoot) {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("TESSA_DEVICE_LINK", "down");
+    qputenv("TESSA_AUDIO", "null");
     QApplication app(argc, argv);
     Q_INIT_RESOURCE(icons);
     QTemporaryDir dir;

@@ -6,6 +6,8 @@
 #include "app/ui/AboutBox.h"
 #include "app/ui/ProgressWindow.h"
 #include "app/ui/WindowLoadSink.h"
+#include "audio/PlaybackEngine.h"
+#include "audio/ui/PlayerPane.h"
 #include "browse/RecordListModel.h"
 #include "browse/ui/MainView.h"
 #include "browse/ui/QueryDialog.h"
@@ -14,6 +16,7 @@
 #include "config/Settings.h"
 #include "config/StringTable.h"
 #include "phonebook/ContactFetch.h"
+#include "platform/audioout/MakeWaveOutput.h"
 #include "platform/DeviceLink.h"
 #include "platform/NativePath.h"
 #include "store/CallLogService.h"
@@ -41,6 +44,12 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QMainWindow(parent), 
 
     view_ = new MainView(state_, this);
     setCentralWidget(view_);
+
+    // The audio output opens in mode 0; the player reopens it in the mode each recording needs.
+    engine_ = std::make_shared<PlaybackEngine>(platform::makeWaveOutput());
+    engine_->open(OutputImaAdpcm);
+    player_ = new PlayerPane(engine_);
+    view_->setPlayerPane(player_);
     connect(view_, &MainView::statusReport, this, &MainWindow::showPageSummary);
     connect(view_, &MainView::commandRequested, this, &MainWindow::onCommand);
 
@@ -48,8 +57,10 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QMainWindow(parent), 
     commands_->refresh = [this] { requestRefresh(); };
     connect(commands_, &RecordCommands::command, this, &MainWindow::onCommand);
     // Commands whose features have not landed yet are shown disabled.
-    for (int command : {32772, 32779, 32780, 32784, 32791, 32793, 32795, 32796, 32798, 32799})
+    for (int command : {32779, 32780, 32784, 32793, 32795, 32796, 32798, 32799})
         commands_->setAvailable(command, false);
+    commands_->setAvailable(CmdPlay, true);
+    commands_->setAvailable(CmdWaveformPlayer, true);
 
     buildStatusBar();
     buildMenus();
@@ -225,6 +236,10 @@ void MainWindow::onCommand(int commandId) {
         return;
     case CmdQuery:
         runQuery(*view_, state_, this);
+        return;
+    case CmdPlay:
+    case CmdWaveformPlayer:
+        playRecordList(*player_, *view_);
         return;
     case CmdContacts:
         if (refuseWhileBusy())

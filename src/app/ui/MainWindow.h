@@ -18,6 +18,8 @@ namespace platform {
 class DeviceLink;
 }
 class MainView;
+class PlaybackEngine;
+class PlayerPane;
 class RecordCommands;
 class ProgressWindow;
 class WindowLoadSink;
@@ -32,6 +34,7 @@ public:
     ProgressWindow* progressWindow() const { return progress_; }
     CallLogService* callLogs() const { return callLogs_.get(); }
     RecordCommands* recordCommands() const { return commands_; }
+    PlayerPane* player() const { return player_; }
     QLabel* pane(int index) const { return panes_[size_t(index)]; }
 
     // Pane 3 shows what the page on view holds.
@@ -78,6 +81,9 @@ private:
     std::unique_ptr<WindowLoadSink> sink_;
     std::unique_ptr<CallLogService> callLogs_;
     std::unique_ptr<platform::DeviceLink> device_;
+    // The program's single audio output, shared with the player, which may outlive this object's members.
+    std::shared_ptr<PlaybackEngine> engine_;
+    PlayerPane* player_ = nullptr;
     std::array<QLabel*, 5> panes_{};
     QTimer timer10_, timer20_, timer30_;
     bool linkUp_ = false;

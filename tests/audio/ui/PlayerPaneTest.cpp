@@ -1,6 +1,8 @@
 #include "audio/ui/PlayerPane.h"
 
 #include "app/AppState.h"
+#include "app/Commands.h"
+#include "app/ui/MainWindow.h"
 #include "audio/ImaAdpcm.h"
 #include "audio/PlaybackEngine.h"
 #include "audio/RecordingWriter.h"
@@ -8,10 +10,13 @@
 #include "audio/ui/WaveformView.h"
 #include "browse/RecordListModel.h"
 #include "browse/ui/MainView.h"
+#include "browse/ui/RecordCommands.h"
 #include "browse/ui/RecordListPage.h"
 #include "config/ProgramFolder.h"
+#include "config/Settings.h"
 #include "config/StringTable.h"
 #include "platform/FakeWaveOutput.h"
+#include "support/CardFixtures.h"
 #include "support/TempDir.h"
 
 #include <chrono>
@@ -526,42 +531,52 @@ TEST_F(PlayerPaneTest, UnreadableRecordingLeavesTheViewClearedSilently) {
     EXPECT_TRUE(answers.seen.empty());
 }
 
-TEST_F(PlayerPaneTest, PlayCommandAttachesThePageOnViewOrPageOne) {
-    MainView view(state);
-    auto* pane = new PlayerPane(engine);
-    holdTimers(*pane);
-    view.setPlayerPane(pane);
-    const QString path = writeRecording(QStringLiteral("call.xtr"), FormatMuLaw, 2);
-    CallRecord& a = records.emplace_back();
-    a.callType = CallOutgoing;
-    a.fullPath.setText(path);
-    CallRecord& b = records.emplace_back(a);
+// The window's own engine (the silent output here), the double click on a row and the play command.
+TEST_F(PlayerPaneTest, WindowPlayCommandAttachesThePageOnViewOrPageOne) {
+    qputenv("TESSA_AUDIO", "null");
+    qputenv("TESSA_DEVICE_STATE", config.file(QStringLiteral("device.bin")).toUtf8());
+    writeStringSetting(QStringLiteral("BackupPath"), recordings.path() + "/");
+    test::ScopedVolumes volumes{{{'C', platform::DriveFixed, QStringLiteral("/")}}};
+    const QString path = writeRecording(QStringLiteral("call.xtr"), FormatMuLaw, 3);
+    MainWindow window(state);
+    qunsetenv("TESSA_AUDIO");
+    PlayerPane* pane = window.player();
+    ASSERT_NE(pane, nullptr);
+    EXPECT_EQ(window.view()->playerPane(), pane);
+    EXPECT_EQ(pane->engine().mode(), OutputImaAdpcm);
+    EXPECT_TRUE(window.recordCommands()->available(CmdPlay));
+
+    CallRecord& r = records.emplace_back();
+    r.callType = CallOutgoing;
+    r.fullPath.setText(path);
     for (int type : {1, 2})
-        view.page(type)->model()->appendRows({&a, &b});
-
-    view.showPage(0); // the web page: page 1 is taken
-    playRecordList(*pane, view);
-    EXPECT_EQ(pane->attachedList(), view.page(1));
-    EXPECT_EQ(pane->currentRow(), 0);
-    ASSERT_TRUE(waitUntil([&] { return pane->playState() == PlayerPane::Playing; }));
-
-    view.showPage(2);
-    QTableView* table = view.page(2)->table();
+        window.view()->page(type)->model()->appendRows({&r, &r});
+    window.view()->showPage(2);
+    QTableView* table = window.view()->page(2)->table();
     table->selectRow(1);
-    playRecordList(*pane, view);
-    EXPECT_EQ(pane->attachedList(), view.page(2));
+    emit table->doubleClicked(table->model()->index(1, 3));
+    EXPECT_EQ(pane->attachedList(), window.view()->page(2));
     EXPECT_EQ(pane->currentRow(), 1);
+    ASSERT_TRUE(waitUntil([&] { return !pane->isLoading() && pane->playState() == PlayerPane::Playing; }));
+    EXPECT_EQ(pane->engine().mode(), OutputMuLaw);
+    EXPECT_EQ(pane->recordingPath(), path);
+
+    window.view()->showPage(0); // the web page: page 1 is taken
+    window.onCommand(CmdWaveformPlayer);
+    EXPECT_EQ(pane->attachedList(), window.view()->page(1));
+    EXPECT_EQ(pane->currentRow(), 0);
     ASSERT_TRUE(waitUntil([&] { return !pane->isLoading() && pane->playState() == PlayerPane::Playing; }));
 
     // Without an output the command only warns.
-    engine->reset();
-    engine->close();
+    pane->engine().reset();
+    pane->engine().close();
     MessageAnswers answers;
-    view.showPage(1);
-    playRecordList(*pane, view);
+    window.view()->showPage(2);
+    window.onCommand(CmdPlay);
     ASSERT_EQ(answers.seen.size(), 1u);
     EXPECT_EQ(answers.seen[0].text, text(169));
-    EXPECT_EQ(pane->attachedList(), view.page(2));
+    EXPECT_EQ(answers.seen[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(pane->attachedList(), window.view()->page(1));
 }
 
 // Rapid previous, next, re-attaching and resizing while records load, with every coding; run under

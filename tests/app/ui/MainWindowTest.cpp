@@ -1,4 +1,6 @@
 #include "app/ui/MainWindow.h"
+#include "audio/ui/PlayerPane.h"
+#include "audio/ui/WaveformView.h"
 
 #include "app/AppState.h"
 #include "browse/RecordListModel.h"
@@ -11,6 +13,7 @@
 #include "config/Settings.h"
 #include "config/StringTable.h"
 #include "store/CallLogService.h"
+#include "store/LoadSink.h"
 #include "support/CardFixtures.h"
 
 #include <gtest/gtest.h>
@@ -221,4 +224,25 @@ TEST_F(MainWindowTest, AboutBoxShowsTheSettingLinesAndClosesOnAClick) {
     EXPECT_EQ(version, QStringLiteral("1.0.0.22 20180115"));
     EXPECT_TRUE(logo);
     EXPECT_TRUE(closedByClick);
+}
+
+TEST_F(MainWindowTest, DoubleClickingACardRecordPlaysItWithItsWaveform) {
+    const QString card = writeCard();
+    volumes.table().setVolumes({{'C', platform::DriveFixed, QStringLiteral("/")}, test::removable('E', card)});
+    MainWindow window(state);
+    window.resize(1200, 800);
+    window.show();
+    MainView* view = window.view();
+    ASSERT_TRUE(waitFor([&] { return view->page(PageNotes)->rowCount() > 0 && !state.busy; }));
+    view->showPage(PageNotes);
+    QTableView* table = view->page(PageNotes)->table();
+    const QModelIndex first = table->model()->index(0, 3);
+    table->selectRow(0);
+    emit table->doubleClicked(first);
+    PlayerPane* player = window.player();
+    ASSERT_TRUE(waitFor([&] { return player->playState() == PlayerPane::Playing; }));
+    EXPECT_GT(player->duration(), 0u);
+    EXPECT_EQ(player->waveform()->totalLength(), int(player->duration()));
+    EXPECT_EQ(player->currentRow(), 0);
+    window.grab().save(QDir::tempPath() + "/tessa-playing.png");
 }

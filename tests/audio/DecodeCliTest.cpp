@@ -7,6 +7,7 @@
 #include "cli/Cli.h"
 #include "store/LittleEndian.h"
 #include "support/TempDir.h"
+#include "support/CliRunner.h"
 
 #include <gtest/gtest.h>
 #include <QJsonArray>
@@ -19,20 +20,8 @@ namespace decode_cli_test {
 using namespace tessa;
 using tessa::test::TempDir;
 
-struct Result {
-    int code;
-    QString out;
-    QString err;
-};
-
-Result runCli(const QStringList& args) {
-    QString out, err;
-    QTextStream o(&out), e(&err);
-    const int code = cli::run(args, {o, e});
-    o.flush();
-    e.flush();
-    return {code, out, err};
-}
+using tessa::test::runCli;
+using Result = tessa::test::CliResult;
 
 QJsonObject recordingJson(const QString& path) {
     const Result r = runCli({QStringLiteral("recording"), path, QStringLiteral("--json")});

@@ -2,6 +2,7 @@
 
 #include "store/CallLogFile.h"
 #include "support/CardFixtures.h"
+#include "support/CliRunner.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -14,20 +15,8 @@ using tessa::test::TempDir;
 
 namespace {
 
-struct Result {
-    int code;
-    QString out;
-    QString err;
-};
-
-Result runCli(const QStringList& args) {
-    QString out, err;
-    QTextStream o(&out), e(&err);
-    const int code = cli::run(args, {o, e});
-    o.flush();
-    e.flush();
-    return {code, out, err};
-}
+using tessa::test::runCli;
+using Result = tessa::test::CliResult;
 
 QJsonDocument parse(const QString& text) {
     QJsonParseError error{};

@@ -6,6 +6,7 @@
 #include "store/CardRecord.h"
 #include "store/CardRecordCodec.h"
 #include "support/CardFixtures.h"
+#include "support/CliRunner.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -50,20 +51,8 @@ QStringList reloadNames(const QString& log, const AppState& state) {
     return names;
 }
 
-struct CliResult {
-    int code;
-    QString out;
-    QString err;
-};
-
-CliResult runCli(const QStringList& args) {
-    QString out, err;
-    QTextStream o(&out), e(&err);
-    const int code = cli::run(args, {o, e});
-    o.flush();
-    e.flush();
-    return {code, out, err};
-}
+using tessa::test::CliResult;
+using tessa::test::runCli;
 
 } // namespace
 

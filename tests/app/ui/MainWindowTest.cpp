@@ -15,6 +15,7 @@
 #include "store/CallLogService.h"
 #include "store/LoadSink.h"
 #include "support/CardFixtures.h"
+#include "support/ui/EventLoop.h"
 
 #include <gtest/gtest.h>
 #include <QAction>
@@ -34,17 +35,7 @@ using namespace tessa;
 
 namespace {
 
-// Runs the event loop until the condition holds or the time is up.
-bool waitFor(const std::function<bool()>& condition, int milliseconds = 8000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > milliseconds)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
+using tessa::test::waitFor;
 
 class MainWindowTest : public ::testing::Test {
 protected:

@@ -22,19 +22,14 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "support/ui/EventLoop.h"
+
 using namespace tessa;
 
 namespace {
 
 bool waitUntil(const std::function<bool()>& condition, int milliseconds = 20000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > milliseconds)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
+    return tessa::test::waitFor(condition, milliseconds);
 }
 
 template <typename T>

@@ -114,10 +114,6 @@ public:
     // Writes ListWndColumn1-9. Only the page of page type 1 keeps its widths when the window closes.
     static bool saveColumnWidths(const std::vector<int>& widths);
 
-    // Re-labelling runs on the calling thread (column 7 is made again on demand), so there is never a
-    // background pass to stop; kept so that closing the window need not know this.
-    void stopRelabel() {}
-
 private:
     struct Row;
 

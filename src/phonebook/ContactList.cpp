@@ -1,5 +1,7 @@
 #include "phonebook/ContactList.h"
 
+#include <optional>
+
 namespace tessa {
 namespace {
 
@@ -7,6 +9,19 @@ constexpr int kSuffixLength = 6;
 
 bool suffixMatches(const QString& contactNumber, const QString& key) {
     return contactNumber.size() >= kSuffixLength && contactNumber.right(kSuffixLength) == key;
+}
+
+// At most six units, each below 1024, packed with the length in front; nullopt for anything else.
+std::optional<uint64_t> packUnits(QStringView units) {
+    if (units.size() > kSuffixLength)
+        return std::nullopt;
+    uint64_t key = uint64_t(units.size());
+    for (QChar c : units) {
+        if (c.unicode() >= 1024)
+            return std::nullopt;
+        key = key << 10 | c.unicode();
+    }
+    return key;
 }
 
 } // namespace
@@ -18,8 +33,10 @@ ContactList::ContactList(std::vector<ContactBlock> contacts) : contacts_(std::mo
 
 void ContactList::clear() {
     contacts_.clear();
-    bySuffix_.clear();
-    lastExact_.clear();
+    suffixPacked_.clear();
+    suffixText_.clear();
+    exactPacked_.clear();
+    exactText_.clear();
 }
 
 void ContactList::append(const ContactBlock& contact) {
@@ -33,10 +50,17 @@ void ContactList::indexContact(uint32_t position) {
         const QString number = contact.numbers[slot].text();
         if (number.isEmpty())
             continue;
-        lastExact_.insert(number, position);
+        if (number.size() <= kSuffixLength) {
+            if (const auto key = packUnits(number))
+                exactPacked_.insert(*key, position);
+            else
+                exactText_.insert(number, position);
+        }
         if (number.size() < kSuffixLength)
             continue;
-        auto& matches = bySuffix_[number.right(kSuffixLength)];
+        const QStringView suffix = QStringView(number).right(kSuffixLength);
+        const auto key = packUnits(suffix);
+        auto& matches = key ? suffixPacked_[*key] : suffixText_[suffix.toString()];
         if (matches.empty() || matches.back().contact != position)
             matches.push_back({position, false, false});
         (slot == 0 ? matches.back().firstNumber : matches.back().otherNumber) = true;
@@ -74,15 +98,23 @@ QString ContactList::resolveByWalk(const QString& workNumber) const {
     return name;
 }
 
-QString ContactList::resolve(const QString& workNumber) const {
+QString ContactList::resolve(QStringView workNumber) const {
     if (workNumber.isEmpty())
         return {};
     if (workNumber.size() > kSuffixLength) {
-        const auto found = bySuffix_.constFind(workNumber.right(kSuffixLength));
-        if (found == bySuffix_.constEnd())
+        const QStringView suffix = workNumber.right(kSuffixLength);
+        const std::vector<Match>* matches = nullptr;
+        if (const auto key = packUnits(suffix)) {
+            const auto found = suffixPacked_.constFind(*key);
+            matches = found == suffixPacked_.constEnd() ? nullptr : &*found;
+        } else {
+            const auto found = suffixText_.constFind(suffix.toString());
+            matches = found == suffixText_.constEnd() ? nullptr : &*found;
+        }
+        if (!matches)
             return {};
         QString name;
-        for (const Match& match : *found) {
+        for (const Match& match : *matches) {
             const ContactBlock& contact = contacts_[match.contact];
             if (match.firstNumber)
                 name = contact.name.text();
@@ -91,8 +123,12 @@ QString ContactList::resolve(const QString& workNumber) const {
         }
         return name;
     }
-    const auto found = lastExact_.constFind(workNumber);
-    return found == lastExact_.constEnd() ? QString() : contacts_[*found].name.text();
+    if (const auto key = packUnits(workNumber)) {
+        const auto found = exactPacked_.constFind(*key);
+        return found == exactPacked_.constEnd() ? QString() : contacts_[*found].name.text();
+    }
+    const auto found = exactText_.constFind(workNumber.toString());
+    return found == exactText_.constEnd() ? QString() : contacts_[*found].name.text();
 }
 
 } // namespace tessa

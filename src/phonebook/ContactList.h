@@ -25,7 +25,7 @@ public:
 
     // The name for a work number, as the head-to-tail walk decides it (see resolveByWalk). Returns
     // an empty string when no contact names the number.
-    QString resolve(const QString& workNumber) const;
+    QString resolve(QStringView workNumber) const;
 
     // The plain walk over the list, kept as the reference the index is checked against.
     QString resolveByWalk(const QString& workNumber) const;
@@ -39,11 +39,15 @@ private:
     void indexContact(uint32_t position);
 
     std::vector<ContactBlock> contacts_;
+    // Numbers are keyed by their units packed into 64 bits when each unit fits in 10 bits (digits, signs,
+    // letters and blanks all do), so a lookup allocates nothing; other numbers keep text keys.
     // Numbers of at least 6 units by their last 6 units; each list is in contact order, one entry per
     // contact.
-    QHash<QString, std::vector<Match>> bySuffix_;
-    // Exact numbers (empty ones included) to the last contact holding them.
-    QHash<QString, uint32_t> lastExact_;
+    QHash<uint64_t, std::vector<Match>> suffixPacked_;
+    QHash<QString, std::vector<Match>> suffixText_;
+    // Numbers of at most 6 units to the last contact holding them.
+    QHash<uint64_t, uint32_t> exactPacked_;
+    QHash<QString, uint32_t> exactText_;
 };
 
 } // namespace tessa

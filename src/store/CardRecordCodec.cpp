@@ -173,10 +173,14 @@ void correctDateFromPath(CallRecord& record, size_t recordSize) {
 void resolveName(CallRecord& record, const ContactList* contacts, bool stripTrailingKey) {
     if (!contacts || !record.name.empty() || record.number.empty())
         return;
-    QString work = record.number.text();
-    if (stripTrailingKey && (work.endsWith(QLatin1Char('*')) || work.endsWith(QLatin1Char('#'))))
-        work.chop(1);
-    const QString name = contacts->resolve(work);
+    // The work number is read in place: resolving a whole log must not allocate per record.
+    char16_t work[64];
+    size_t length = record.number.length();
+    for (size_t i = 0; i < length; ++i)
+        work[i] = record.number.units[i].get();
+    if (stripTrailingKey && length > 0 && (work[length - 1] == u'*' || work[length - 1] == u'#'))
+        --length;
+    const QString name = contacts->resolve(QStringView(work, qsizetype(length)));
     if (!name.isEmpty())
         record.name.setText(name);
 }

@@ -18,7 +18,7 @@
 #include "audio/RecordingWriter.h"
 #include "audio/SpeechSynth.h"
 #include "config/ProgramFolder.h"
-#include "store/LittleEndian.h"
+#include "format/LittleEndian.h"
 
 #include <benchmark/benchmark.h>
 #include <cstring>

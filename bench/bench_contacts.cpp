@@ -4,10 +4,10 @@
 //   cmake --preset bench && cmake --build --preset bench --target bench_contacts &&
 //   build/bench/bin/bench_contacts
 
+#include "format/CardRecord.h"
 #include "phonebook/ContactFetch.h"
 #include "phonebook/ContactList.h"
 #include "store/CallLogFile.h"
-#include "store/CardRecord.h"
 #include "store/CardRecordCodec.h"
 
 #include <benchmark/benchmark.h>

@@ -7,7 +7,7 @@
 //   build/bench/bin/bench_sort
 
 #include "browse/RecordListModel.h"
-#include "store/CallRecord.h"
+#include "format/CallRecord.h"
 
 #include <benchmark/benchmark.h>
 #include <cstring>

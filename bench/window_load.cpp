@@ -5,14 +5,14 @@
 //   cmake --preset bench && cmake --build --preset bench --target window_load
 //   build/bench/bin/window_load
 
-#include "app/AppState.h"
 #include "app/ui/MainWindow.h"
 #include "browse/RecordListModel.h"
-#include "browse/ui/RecordCommands.h"
 #include "browse/ui/MainView.h"
+#include "browse/ui/RecordCommands.h"
 #include "browse/ui/RecordListPage.h"
 #include "config/ProgramFolder.h"
 #include "config/Settings.h"
+#include "store/AppState.h"
 #include "store/CallLogFile.h"
 #include "store/CallLogService.h"
 
@@ -21,10 +21,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QItemSelectionModel>
+#include <QProcess>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <random>
 
@@ -165,7 +165,7 @@ int main(int argc, char** argv) {
     std::printf("resident size after listing: %ld MB\n", rss / 1024);
     std::printf("sort 100 000 rows by date:   %lld ms\n", static_cast<long long>(sortDateMs));
     std::printf("sort 100 000 rows by number: %lld ms\n", static_cast<long long>(sortNumberMs));
-    std::printf("mark 1 000 selected rows:    %lld ms (marked page now %d rows)\n", static_cast<long long>(markMs),
-                marked);
+    std::printf("mark 1 000 selected rows:    %lld ms (marked page now %d rows)\n",
+                static_cast<long long>(markMs), marked);
     return 0;
 }

@@ -1,6 +1,6 @@
 #include "audio/Bookmark.h"
 
-#include "audio/ContainerHeader.h"
+#include "format/ContainerHeader.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,11 +1,11 @@
 #include "audio/OpenRecording.h"
 
 #include "audio/Bookmark.h"
-#include "audio/ContainerHeader.h"
 #include "audio/G711.h"
 #include "audio/GsmCodec.h"
 #include "audio/ImaAdpcm.h"
 #include "config/ProgramFolder.h"
+#include "format/ContainerHeader.h"
 #include "platform/NativePath.h"
 
 #include <algorithm>

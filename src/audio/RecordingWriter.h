@@ -4,8 +4,8 @@
 // IMA ADPCM header, then 256-byte blocks) and a container recording (12-byte header, text area with the
 // note line and the bookmark element, audio from byte 1440 in the coding its format code names).
 
-#include "audio/ContainerHeader.h"
-#include "store/LittleEndian.h"
+#include "format/ContainerHeader.h"
+#include "format/LittleEndian.h"
 
 #include <cstddef>
 #include <cstdint>

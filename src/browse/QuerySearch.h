@@ -6,7 +6,7 @@
 // The rule itself is a set of plain functions so that it can be checked without a window or a thread; the
 // worker adds the walk, the stop request and the hand-over of hits to the GUI thread.
 
-#include "store/CallRecord.h"
+#include "format/CallRecord.h"
 #include "store/WorkerSlot.h"
 
 #include <array>

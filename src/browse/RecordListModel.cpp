@@ -1,9 +1,9 @@
 #include "browse/RecordListModel.h"
 
-#include "audio/ContainerHeader.h"
 #include "audio/NoteLine.h"
 #include "config/Settings.h"
 #include "config/StringTable.h"
+#include "format/ContainerHeader.h"
 #include "platform/CodePage.h"
 #include "platform/NativePath.h"
 #include "store/RecordingFiles.h"
@@ -48,7 +48,8 @@ bool recordingPresent(const QString& path) {
     if (path.isEmpty() || path.contains(QStringLiteral(".tmp")))
         return false;
     const QString native = platform::nativePath(path);
-    return !native.isEmpty() && QFileInfo(native).isFile(); // a folder, such as a card root, is not a recording
+    return !native.isEmpty() &&
+           QFileInfo(native).isFile(); // a folder, such as a card root, is not a recording
 }
 
 // A note longer than a remark is still judged on its first 32 bytes, then converted whole.

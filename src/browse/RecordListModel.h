@@ -9,7 +9,7 @@
 // 100 000 rows fills quickly; what a cell shows does not depend on when it was made.
 
 #include "browse/RecordSort.h"
-#include "store/CallRecord.h"
+#include "format/CallRecord.h"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "browse/RecordSort.h"
 
-#include "store/CallRecord.h"
+#include "format/CallRecord.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,7 +1,8 @@
 #include "audio/OpenRecording.h"
+#include "audio/PcmExpander.h"
 #include "cli/Cli.h"
+#include "format/LittleEndian.h"
 #include "platform/WaveOutput.h"
-#include "store/LittleEndian.h"
 
 #include <cstring>
 #include <QFile>
@@ -96,7 +97,7 @@ int runDecode(const QStringList& arguments, Io io) {
     PcmWavHeader header = PcmWavHeader::make(0);
     out.write(reinterpret_cast<const char*>(&header), qint64(sizeof header));
 
-    platform::PcmExpander expander(*format);
+    PcmExpander expander(*format);
     std::vector<int16_t> pcm;
     uint64_t dataBytes = 0;
     for (uint32_t n = 0; n < recording.duration(); ++n) {

@@ -1,11 +1,11 @@
 #include "cli/DemoCard.h"
 
-#include "audio/ContainerHeader.h"
 #include "audio/RecordingWriter.h"
 #include "audio/SpeechSynth.h"
+#include "format/CallRecord.h"
+#include "format/CardRecord.h"
+#include "format/ContainerHeader.h"
 #include "platform/CodePage.h"
-#include "store/CallRecord.h"
-#include "store/CardRecord.h"
 #include "store/CardRecordCodec.h"
 
 #include <algorithm>

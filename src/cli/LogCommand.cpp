@@ -1,10 +1,10 @@
 #include "cli/Cli.h"
 #include "cli/Json.h"
+#include "format/CardRecord.h"
 #include "phonebook/ContactList.h"
 #include "platform/NativePath.h"
 #include "platform/VCardContactSource.h"
 #include "store/CallLogFile.h"
-#include "store/CardRecord.h"
 #include "store/Remark.h"
 
 #include <QFileInfo>

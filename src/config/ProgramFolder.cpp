@@ -1,5 +1,7 @@
 #include "config/ProgramFolder.h"
 
+#include "platform/ExecutableFolder.h"
+
 #include <optional>
 #include <QCoreApplication>
 #include <QDir>
@@ -52,14 +54,7 @@ ConfigLocations detectLocations() {
 } // namespace
 
 QString programFolder() {
-    QString folder;
-    if (QCoreApplication::instance())
-        folder = QCoreApplication::applicationDirPath();
-    else
-        folder = QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath();
-    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
-        folder.chop(1);
-    return folder;
+    return platform::executableFolder();
 }
 
 ConfigLocations portableConfigLocations(const QString& configFolder) {

@@ -1,6 +1,5 @@
 #include "phonebook/ContactFetch.h"
 
-#include "app/AppState.h"
 #include "phonebook/ContactList.h"
 
 #include <new>
@@ -23,10 +22,6 @@ ContactFetchResult fetchContacts(ContactList& contacts, const std::atomic<bool>&
         });
     }
     return {ContactFetchStatus::Fetched, contacts.size()};
-}
-
-ContactFetchResult fetchContacts(AppState& state, const ContactEnumerator& source) {
-    return fetchContacts(state.contacts, state.busy, source);
 }
 
 ContactEnumerator vcardContacts(const QString& path) {

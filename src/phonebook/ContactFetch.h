@@ -11,7 +11,6 @@
 
 namespace tessa {
 
-struct AppState;
 class ContactList;
 
 // Entry point of a contact source: hands every contact to the callback, then returns.
@@ -32,7 +31,6 @@ struct ContactFetchResult {
 // the list empty; a refusal leaves it untouched.
 ContactFetchResult fetchContacts(ContactList& contacts, const std::atomic<bool>& busy,
                                  const ContactEnumerator& source);
-ContactFetchResult fetchContacts(AppState& state, const ContactEnumerator& source);
 
 // The source of the user's vCard files: a file or a folder of them, by default the contacts folder.
 ContactEnumerator vcardContacts(const QString& path = platform::VCardContactSource::defaultFolder());

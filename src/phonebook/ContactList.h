@@ -3,7 +3,7 @@
 // The contact list that names callers, in the order the contact source delivered it, with an index that
 // gives exactly the result of walking the list from head to tail for every lookup.
 
-#include "phonebook/ContactBlock.h"
+#include "format/ContactBlock.h"
 
 #include <QHash>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "platform/DeviceLink.h"
 
-#include "config/ProgramFolder.h"
 #include "platform/devicelib/TessaDevice.h"
+#include "platform/ExecutableFolder.h"
 
 #include <QDir>
 #include <QHash>
@@ -69,7 +69,7 @@ bool DeviceLink::loadLibrary() {
     if (!chosen.isEmpty()) {
         candidates << chosen;
     } else {
-        const QString folder = programFolder();
+        const QString folder = executableFolder();
         candidates << folder + QStringLiteral("/TessaDevice")
                    << QDir::cleanPath(folder + QStringLiteral("/../lib/TessaDevice"))
                    << QStringLiteral("TessaDevice");

@@ -13,7 +13,7 @@
 //
 // The library serves one link per process: open one DeviceLink at a time.
 
-#include "device/DeviceParameters.h"
+#include "format/DeviceParameters.h"
 
 #include <atomic>
 #include <cstdint>

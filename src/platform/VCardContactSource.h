@@ -14,7 +14,7 @@
 // Input of any shape is survivable: lines are cut at kMaxLineBytes, a card without END is closed by the
 // next BEGIN or the end of the file, and files that cannot be opened are skipped.
 
-#include "phonebook/ContactBlock.h"
+#include "format/ContactBlock.h"
 
 #include <cstddef>
 #include <functional>

@@ -10,8 +10,6 @@
 #include <optional>
 #include <vector>
 
-struct gsm_state;
-
 namespace tessa::platform {
 
 // Wave format tags the engine opens the output with.
@@ -79,26 +77,16 @@ public:
     virtual WaveResult close() = 0;
 };
 
-// Turns the bytes of any of the engine's formats into 16-bit PCM, as a device that plays only PCM
-// needs. GSM keeps its decoder history from block to block, as a stream; reset() forgets it.
-class PcmExpander {
+// Turns the bytes of one wave format into 16-bit PCM for an output that plays only PCM. The codecs
+// are the audio layer's: an output is handed a factory and never knows a coding itself.
+class SampleExpander {
 public:
-    explicit PcmExpander(const WaveFormat& format);
-    ~PcmExpander();
-    PcmExpander(const PcmExpander&) = delete;
-    PcmExpander& operator=(const PcmExpander&) = delete;
-
-    // Appends the samples of `length` bytes to `out`. A trailing part of an IMA ADPCM or GSM block is
-    // decoded as if its missing bytes were zero; a trailing odd byte of PCM is dropped.
-    void expand(const uint8_t* data, size_t length, std::vector<int16_t>& out);
-    void reset();
-
-    // Samples that `length` bytes expand to.
-    size_t samplesFor(size_t length) const;
-
-private:
-    WaveFormat format_;
-    gsm_state* gsm_ = nullptr;
+    virtual ~SampleExpander() = default;
+    // Appends the samples of `length` bytes to `out`.
+    virtual void expand(const uint8_t* data, size_t length, std::vector<int16_t>& out) = 0;
+    // Forgets any decoder history, as when playing starts over.
+    virtual void reset() = 0;
 };
+using SampleExpanderFactory = std::function<std::unique_ptr<SampleExpander>(const WaveFormat&)>;
 
 } // namespace tessa::platform

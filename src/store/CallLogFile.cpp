@@ -1,7 +1,7 @@
 #include "store/CallLogFile.h"
 
+#include "format/CardRecord.h"
 #include "platform/NativePath.h"
-#include "store/CardRecord.h"
 #include "store/CardRecordCodec.h"
 
 #include <cstring>

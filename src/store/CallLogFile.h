@@ -3,7 +3,7 @@
 // Reading call logs (a card's CallLog.dat or a backup month log CallLogBK.dat) the way the loader does,
 // and the paths of month logs.
 
-#include "store/CallRecord.h"
+#include "format/CallRecord.h"
 
 #include <atomic>
 #include <functional>

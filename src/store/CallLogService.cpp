@@ -1,6 +1,6 @@
 #include "store/CallLogService.h"
 
-#include "app/AppState.h"
+#include "store/AppState.h"
 #include "store/Lister.h"
 #include "store/LogLoader.h"
 #include "store/RebuildWorker.h"

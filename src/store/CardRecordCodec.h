@@ -3,8 +3,8 @@
 // Decoding card records of CallLog.dat into call records, and encoding card records from recording names
 // when a card's call log is rebuilt.
 
-#include "store/CallRecord.h"
-#include "store/CardRecord.h"
+#include "format/CallRecord.h"
+#include "format/CardRecord.h"
 
 #include <array>
 #include <optional>

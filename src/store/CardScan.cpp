@@ -1,9 +1,9 @@
 #include "store/CardScan.h"
 
-#include "app/AppState.h"
 #include "config/ProgramFolder.h"
 #include "config/Settings.h"
 #include "platform/NativePath.h"
+#include "store/AppState.h"
 
 #include <QFile>
 #include <QFileInfo>

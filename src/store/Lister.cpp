@@ -1,6 +1,6 @@
 #include "store/Lister.h"
 
-#include "app/AppState.h"
+#include "store/AppState.h"
 #include "store/LoadSink.h"
 #include "store/SinkChannel.h"
 

@@ -5,7 +5,7 @@
 // workers marshal their calls there), so an implementation may touch widgets directly. Tests implement
 // it with plain containers.
 
-#include "store/CallRecord.h"
+#include "format/CallRecord.h"
 
 #include <cstdint>
 #include <QString>

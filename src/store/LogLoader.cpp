@@ -1,8 +1,8 @@
 #include "store/LogLoader.h"
 
-#include "app/AppState.h"
 #include "config/Settings.h"
 #include "platform/NativePath.h"
+#include "store/AppState.h"
 #include "store/CallLogFile.h"
 #include "store/Lister.h"
 #include "store/LoadSink.h"

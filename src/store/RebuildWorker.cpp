@@ -1,7 +1,7 @@
 #include "store/RebuildWorker.h"
 
-#include "app/AppState.h"
 #include "platform/NativePath.h"
+#include "store/AppState.h"
 #include "store/CardRecordCodec.h"
 #include "store/RecordingFiles.h"
 #include "store/SinkChannel.h"

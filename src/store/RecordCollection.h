@@ -3,7 +3,7 @@
 // A collection of owned call records (card, backup or import). Records never move once added, so the rows
 // of the record lists may point at them.
 
-#include "store/CallRecord.h"
+#include "format/CallRecord.h"
 
 #include <list>
 

@@ -1,10 +1,10 @@
 #include "store/RecordWriteBack.h"
 
-#include "app/AppState.h"
 #include "config/Settings.h"
+#include "format/CardRecord.h"
 #include "platform/NativePath.h"
+#include "store/AppState.h"
 #include "store/CallLogFile.h"
-#include "store/CardRecord.h"
 
 #include <cstddef>
 #include <QFile>

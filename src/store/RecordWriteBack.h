@@ -4,7 +4,7 @@
 // card's records are shown, the month log of the record's month while the backup is shown. Each change
 // writes exactly the bytes that hold the flag and nothing else; deletion never shrinks a file.
 
-#include "store/CallRecord.h"
+#include "format/CallRecord.h"
 
 #include <QString>
 

@@ -1,9 +1,9 @@
 #include "store/RecordingFiles.h"
 
-#include "audio/ContainerHeader.h"
+#include "format/CardRecord.h"
+#include "format/ContainerHeader.h"
 #include "phonebook/ContactList.h"
 #include "platform/NativePath.h"
-#include "store/CardRecord.h"
 #include "store/CardRecordCodec.h"
 
 #include <cstring>

@@ -3,7 +3,7 @@
 // Recordings on the card: month folders, recording files, the recording-name grammars and the two ways
 // of measuring a recording's length.
 
-#include "store/CallRecord.h"
+#include "format/CallRecord.h"
 
 #include <atomic>
 #include <cstdint>

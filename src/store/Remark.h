@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/CallRecord.h"
+#include "format/CallRecord.h"
 
 #include <QString>
 

@@ -5,9 +5,9 @@
 #include "audio/RecordingWriter.h"
 #include "audio/SpeechSynth.h"
 #include "cli/Cli.h"
-#include "store/LittleEndian.h"
-#include "support/TempDir.h"
+#include "format/LittleEndian.h"
 #include "support/CliRunner.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <QJsonArray>

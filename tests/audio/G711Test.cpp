@@ -1,6 +1,6 @@
 #include "audio/G711.h"
 
-#include "store/LittleEndian.h"
+#include "format/LittleEndian.h"
 #include "support/TempDir.h"
 
 #include <cstdlib>

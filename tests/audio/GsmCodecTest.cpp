@@ -1,7 +1,7 @@
 #include "audio/GsmCodec.h"
 
 #include "audio/SpeechSynth.h"
-#include "store/LittleEndian.h"
+#include "format/LittleEndian.h"
 #include "support/TempDir.h"
 
 #include <cmath>

@@ -2,7 +2,7 @@
 
 #include "audio/RecordingWriter.h"
 #include "audio/SpeechSynth.h"
-#include "store/LittleEndian.h"
+#include "format/LittleEndian.h"
 #include "support/TempDir.h"
 
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "audio/NoteLine.h"
 
-#include "audio/ContainerHeader.h"
+#include "format/ContainerHeader.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

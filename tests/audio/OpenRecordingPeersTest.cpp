@@ -2,9 +2,10 @@
 // (whose GSM decoder is libgsm's reference code) and by the open recording, sample for sample; and the
 // wave output's expansion of WAVE format 49 GSM against sox.
 #include "audio/OpenRecording.h"
+#include "audio/PcmExpander.h"
 #include "audio/SpeechSynth.h"
+#include "format/LittleEndian.h"
 #include "platform/WaveOutput.h"
-#include "store/LittleEndian.h"
 #include "support/TempDir.h"
 
 #include <cstring>
@@ -173,7 +174,7 @@ TEST(OpenRecordingPeers, Wav49GsmExpandsLikeSox) {
     const auto soxSamples = samplesOf(TempDir::read(raw));
 
     // Handed over in pieces of whole blocks, as an engine's writes would come.
-    platform::PcmExpander expander(*platform::waveFormatForMode(4));
+    PcmExpander expander(*platform::waveFormatForMode(4));
     std::vector<int16_t> ours;
     for (qsizetype pos = 0; pos < data.size(); pos += 65 * 25)
         expander.expand(reinterpret_cast<const uint8_t*>(data.constData()) + pos,

@@ -1,12 +1,12 @@
 #include "audio/OpenRecording.h"
 
-#include "audio/ContainerHeader.h"
 #include "audio/G711.h"
 #include "audio/GsmCodec.h"
 #include "audio/ImaAdpcm.h"
 #include "audio/SpeechSynth.h"
 #include "config/ProgramFolder.h"
-#include "store/LittleEndian.h"
+#include "format/ContainerHeader.h"
+#include "format/LittleEndian.h"
 #include "support/TempDir.h"
 
 #include <cstring>

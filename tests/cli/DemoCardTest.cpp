@@ -1,8 +1,8 @@
 #include "cli/DemoCard.h"
 
-#include "store/CardRecord.h"
+#include "format/CardRecord.h"
+#include "format/LittleEndian.h"
 #include "store/CardRecordCodec.h"
-#include "store/LittleEndian.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

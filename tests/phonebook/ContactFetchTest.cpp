@@ -1,9 +1,9 @@
 #include "phonebook/ContactFetch.h"
 
-#include "app/AppState.h"
 #include "cli/Cli.h"
+#include "format/CardRecord.h"
+#include "store/AppState.h"
 #include "store/CallLogFile.h"
-#include "store/CardRecord.h"
 #include "store/CardRecordCodec.h"
 #include "support/CardFixtures.h"
 #include "support/CliRunner.h"
@@ -65,7 +65,8 @@ TEST(ContactFetch, FetchFillsTheListAndTheReloadNamesTheCallers) {
     AppState state;
     EXPECT_EQ(reloadNames(log, state), (QStringList{"", "", "", ""})); // no contacts yet
 
-    const ContactFetchResult first = fetchContacts(state, vcardContacts(dir.file("contacts")));
+    const ContactFetchResult first =
+        fetchContacts(state.contacts, state.busy, vcardContacts(dir.file("contacts")));
     EXPECT_EQ(first.status, ContactFetchStatus::Fetched);
     EXPECT_EQ(first.count, 3u);
     ASSERT_EQ(state.contacts.size(), 3u);
@@ -76,12 +77,14 @@ TEST(ContactFetch, FetchFillsTheListAndTheReloadNamesTheCallers) {
     // The address book changes: Dad is gone, the office moved. The second fetch replaces the first.
     dir.write("contacts/1-family.vcf", card("Mum", "+44 1632 960001"));
     dir.write("contacts/2-work.vcf", card("New Office", "07700 900123"));
-    const ContactFetchResult second = fetchContacts(state, vcardContacts(dir.file("contacts")));
+    const ContactFetchResult second =
+        fetchContacts(state.contacts, state.busy, vcardContacts(dir.file("contacts")));
     EXPECT_EQ(second.count, 2u);
     EXPECT_EQ(reloadNames(log, state), (QStringList{"Mum", "", "", "New Office"}));
 
     // A folder that vanished leaves nobody to name anyone.
-    const ContactFetchResult none = fetchContacts(state, vcardContacts(dir.file("gone")));
+    const ContactFetchResult none =
+        fetchContacts(state.contacts, state.busy, vcardContacts(dir.file("gone")));
     EXPECT_EQ(none.status, ContactFetchStatus::Fetched);
     EXPECT_EQ(none.count, 0u);
     EXPECT_TRUE(state.contacts.empty());
@@ -93,19 +96,21 @@ TEST(ContactFetch, RefusedWhileACallLogLoads) {
     state.contacts.append(test::contact(QStringLiteral("Kept"), {QStringLiteral("5550100")}));
     state.busy = true;
     bool sourceCalled = false;
-    const ContactFetchResult r = fetchContacts(state, [&](const platform::ContactCallback& deliver) {
-        sourceCalled = true;
-        deliver(test::contact(QStringLiteral("New"), {QStringLiteral("5550199")}));
-    });
+    const ContactFetchResult r =
+        fetchContacts(state.contacts, state.busy, [&](const platform::ContactCallback& deliver) {
+            sourceCalled = true;
+            deliver(test::contact(QStringLiteral("New"), {QStringLiteral("5550199")}));
+        });
     EXPECT_EQ(r.status, ContactFetchStatus::RefusedBusy);
     EXPECT_FALSE(sourceCalled);
     ASSERT_EQ(state.contacts.size(), 1u);
     EXPECT_EQ(state.contacts.resolve(QStringLiteral("5550100")), QStringLiteral("Kept"));
 
     state.busy = false;
-    const ContactFetchResult done = fetchContacts(state, [](const platform::ContactCallback& deliver) {
-        EXPECT_TRUE(deliver(test::contact(QStringLiteral("New"), {QStringLiteral("5550199")})));
-    });
+    const ContactFetchResult done =
+        fetchContacts(state.contacts, state.busy, [](const platform::ContactCallback& deliver) {
+            EXPECT_TRUE(deliver(test::contact(QStringLiteral("New"), {QStringLiteral("5550199")})));
+        });
     EXPECT_EQ(done.status, ContactFetchStatus::Fetched);
     EXPECT_EQ(done.count, 1u);
     EXPECT_TRUE(state.contacts.resolve(QStringLiteral("5550100")).isEmpty());

@@ -1,8 +1,8 @@
 #include "platform/VCardContactSource.h"
 
+#include "format/CardRecord.h"
 #include "phonebook/ContactList.h"
 #include "store/CallLogFile.h"
-#include "store/CardRecord.h"
 #include "store/CardRecordCodec.h"
 #include "support/TempDir.h"
 

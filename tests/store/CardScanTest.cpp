@@ -1,9 +1,9 @@
 #include "store/CardScan.h"
 
-#include "app/AppState.h"
 #include "config/ProgramFolder.h"
 #include "config/Settings.h"
 #include "platform/VolumeTable.h"
+#include "store/AppState.h"
 #include "support/TempDir.h"
 
 #include <functional>

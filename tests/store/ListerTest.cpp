@@ -1,6 +1,6 @@
 #include "store/Lister.h"
 
-#include "app/AppState.h"
+#include "store/AppState.h"
 #include "store/CallLogService.h"
 #include "store/FakeLoadSink.h"
 

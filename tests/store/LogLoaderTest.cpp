@@ -1,6 +1,6 @@
-#include "app/AppState.h"
 #include "config/ProgramFolder.h"
 #include "config/Settings.h"
+#include "store/AppState.h"
 #include "store/CallLogFile.h"
 #include "store/CallLogService.h"
 #include "store/FakeLoadSink.h"

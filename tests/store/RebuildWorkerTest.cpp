@@ -1,4 +1,4 @@
-#include "app/AppState.h"
+#include "store/AppState.h"
 #include "store/CallLogService.h"
 #include "store/CardRecordCodec.h"
 #include "store/FakeLoadSink.h"

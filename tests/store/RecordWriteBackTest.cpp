@@ -1,8 +1,8 @@
 #include "store/RecordWriteBack.h"
 
-#include "app/AppState.h"
 #include "config/ProgramFolder.h"
 #include "config/Settings.h"
+#include "store/AppState.h"
 #include "store/CallLogFile.h"
 #include "store/CardRecordCodec.h"
 #include "support/CardFixtures.h"

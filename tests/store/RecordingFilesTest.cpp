@@ -1,6 +1,6 @@
 #include "store/RecordingFiles.h"
 
-#include "audio/ContainerHeader.h"
+#include "format/ContainerHeader.h"
 #include "phonebook/ContactList.h"
 #include "support/CardFixtures.h"
 #include "support/TempDir.h"

@@ -2,10 +2,10 @@
 
 // Builders for card records and call records used across the store tests.
 
-#include "phonebook/ContactBlock.h"
+#include "format/CallRecord.h"
+#include "format/CardRecord.h"
+#include "format/ContactBlock.h"
 #include "platform/VolumeTable.h"
-#include "store/CallRecord.h"
-#include "store/CardRecord.h"
 
 #include <array>
 #include <cstring>

@@ -1,10 +1,10 @@
 // The Tessa program.
 
-#include "app/AppState.h"
 #include "app/SingleInstance.h"
 #include "app/ui/MainWindow.h"
 #include "config/ProgramFolder.h"
 #include "config/Settings.h"
+#include "store/AppState.h"
 
 #include <QApplication>
 

@@ -1,6 +1,6 @@
 #include "app/ui/AboutBox.h"
 
-#include "app/StatusTexts.h"
+#include "browse/StatusTexts.h"
 #include "config/ProgramFolder.h"
 #include "config/Settings.h"
 #include "config/StringTable.h"

@@ -1,14 +1,14 @@
 #include "app/ui/MainWindow.h"
 
-#include "app/AppState.h"
-#include "app/Commands.h"
-#include "app/StatusTexts.h"
 #include "app/ui/AboutBox.h"
 #include "app/ui/ProgressWindow.h"
 #include "app/ui/WindowLoadSink.h"
+#include "audio/PcmExpander.h"
 #include "audio/PlaybackEngine.h"
 #include "audio/ui/PlayerPane.h"
+#include "browse/Commands.h"
 #include "browse/RecordListModel.h"
+#include "browse/StatusTexts.h"
 #include "browse/ui/MainView.h"
 #include "browse/ui/QueryDialog.h"
 #include "browse/ui/RecordCommands.h"
@@ -19,6 +19,7 @@
 #include "platform/audioout/MakeWaveOutput.h"
 #include "platform/DeviceLink.h"
 #include "platform/NativePath.h"
+#include "store/AppState.h"
 #include "store/CallLogService.h"
 #include "store/CardScan.h"
 
@@ -46,7 +47,7 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QMainWindow(parent), 
     setCentralWidget(view_);
 
     // The audio output opens in mode 0; the player reopens it in the mode each recording needs.
-    engine_ = std::make_shared<PlaybackEngine>(platform::makeWaveOutput());
+    engine_ = std::make_shared<PlaybackEngine>(platform::makeWaveOutput(pcmExpanderFactory()));
     engine_->open(OutputImaAdpcm);
     player_ = new PlayerPane(engine_);
     view_->setPlayerPane(player_);
@@ -197,6 +198,18 @@ void MainWindow::onDeviceNotification(unsigned event, long data) {
     emit parameterReport(event, data);
 }
 
+void MainWindow::playRecordList() {
+    if (!player_->engine().outputAvailable()) {
+        warnNoAudioOutput(this);
+        return;
+    }
+    RecordListPage* page = view_->currentRecordPage();
+    if (!page)
+        page = view_->page(1);
+    const std::vector<int> selected = page->selectedRows();
+    player_->attach(page->model(), selected.empty() ? 0 : selected.front());
+}
+
 bool MainWindow::refuseWhileBusy() {
     return commands_->refuseWhileBusy();
 }
@@ -239,13 +252,14 @@ void MainWindow::onCommand(int commandId) {
         return;
     case CmdPlay:
     case CmdWaveformPlayer:
-        playRecordList(*player_, *view_);
+        playRecordList();
         return;
     case CmdContacts:
         if (refuseWhileBusy())
             return;
         // Names come from the user's contacts folder; the reload decodes the records again with them.
-        if (fetchContacts(state_, vcardContacts()).status == ContactFetchStatus::Fetched)
+        if (fetchContacts(state_.contacts, state_.busy, vcardContacts()).status ==
+            ContactFetchStatus::Fetched)
             requestRefresh();
         return;
     default:

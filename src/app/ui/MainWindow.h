@@ -63,6 +63,9 @@ private:
     void buildStatusBar();
     void setLinkState(bool up);
     bool refuseWhileBusy();
+    // Commands 32772 (play) and 32791 (waveform player): without an audio output, message 169; otherwise
+    // the player attaches to the record list on view, or to page 1 when the page on view is not a list.
+    void playRecordList();
     void drivePoll();
     void startTimer20(int interval);
     void restartBackupReload();

@@ -3,8 +3,6 @@
 #include "audio/PlaybackEngine.h"
 #include "audio/ui/WaveformView.h"
 #include "browse/RecordListModel.h"
-#include "browse/ui/MainView.h"
-#include "browse/ui/RecordListPage.h"
 #include "config/StringTable.h"
 
 #include <algorithm>
@@ -64,15 +62,15 @@ bool isDialogKey(const QEvent* event) {
     return key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter;
 }
 
-void warnNoOutput(QWidget* parent) {
+} // namespace player_pane_internal
+
+using namespace player_pane_internal;
+
+void warnNoAudioOutput(QWidget* parent) {
     QMessageBox box(QMessageBox::Warning, text(170), text(169), QMessageBox::Ok, parent);
     box.setObjectName(QStringLiteral("outputUnavailable"));
     box.exec();
 }
-
-} // namespace player_pane_internal
-
-using namespace player_pane_internal;
 
 PlayerPane::PlayerPane(std::shared_ptr<PlaybackEngine> engine, QWidget* parent)
     : QWidget(parent), engine_(std::move(engine)) {
@@ -183,15 +181,14 @@ bool PlayerPane::eventFilter(QObject* watched, QEvent* event) {
 
 // ---- loading
 
-void PlayerPane::attach(RecordListPage* list) {
-    if (!list)
+void PlayerPane::attach(RecordListModel* rows, int row) {
+    if (!rows)
         return;
     // The row that played so far, in this list or another, stops being current.
     colourCurrentRow(RecordListModel::kWindowColour);
-    list_ = list;
-    const std::vector<int> selected = list->selectedRows();
-    row_ = selected.empty() ? 0 : selected.front();
-    if (const CallRecord* r = list->model()->record(row_))
+    list_ = rows;
+    row_ = row;
+    if (const CallRecord* r = rows->record(row_))
         loadRecord(*r);
 }
 
@@ -318,8 +315,8 @@ void PlayerPane::loadingEnded(uint64_t generation) {
 // ---- the record list
 
 void PlayerPane::colourCurrentRow(uint32_t rgb) {
-    if (list_ && list_->model())
-        list_->model()->setRowBackground(row_, rgb);
+    if (list_)
+        list_->setRowBackground(row_, rgb);
 }
 
 void PlayerPane::step(int delta) {
@@ -335,7 +332,7 @@ void PlayerPane::step(int delta) {
         row_ = row_ <= 0 ? rows - 1 : std::min(row_ - 1, rows - 1);
     else
         row_ = row_ + 1 >= rows ? 0 : row_ + 1;
-    if (const CallRecord* r = list_->model()->record(row_))
+    if (const CallRecord* r = list_->record(row_))
         loadRecord(*r);
 }
 
@@ -371,7 +368,7 @@ bool PlayerPane::refusePlay() {
     if (loading_ || timer11_->isActive())
         return true;
     if (!engine_->outputAvailable()) {
-        warnNoOutput(this);
+        warnNoAudioOutput(this);
         return true;
     }
     return false;
@@ -505,17 +502,6 @@ void PlayerPane::haltPlayback() {
         playState_ = Stopped;
         updateCaptions();
     }
-}
-
-// ---- the window's play command
-
-void playRecordList(PlayerPane& player, MainView& view) {
-    if (!player.engine().outputAvailable()) {
-        warnNoOutput(view.window());
-        return;
-    }
-    RecordListPage* page = view.currentRecordPage();
-    player.attach(page ? page : view.page(1));
 }
 
 } // namespace tessa

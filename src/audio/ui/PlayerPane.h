@@ -11,7 +11,8 @@
 // one-shot timer 11.
 
 #include "audio/OpenRecording.h"
-#include "store/CallRecord.h"
+#include "browse/RecordListModel.h"
+#include "format/CallRecord.h"
 
 #include <array>
 #include <atomic>
@@ -30,9 +31,7 @@ class QTimer;
 
 namespace tessa {
 
-class MainView;
 class PlaybackEngine;
-class RecordListPage;
 class WaveformView;
 
 class PlayerPane : public QWidget {
@@ -62,8 +61,9 @@ public:
     explicit PlayerPane(std::shared_ptr<PlaybackEngine> engine, QWidget* parent = nullptr);
     ~PlayerPane() override;
 
-    // Attaches the pane to a record list and loads the list's first selected row, or row 0.
-    void attach(RecordListPage* list);
+    // Attaches the pane to a record list's rows and loads the given row (the list's first selected
+    // row, or row 0).
+    void attach(RecordListModel* rows, int row);
     // Makes a copy of the record current and loads its recording; while a loading thread runs, the load
     // is deferred to timer 11.
     void loadRecord(const CallRecord& record);
@@ -84,7 +84,7 @@ public:
     uint32_t playStartSecond() const { return playStart_; }
     uint32_t duration() const { return recording_.duration(); }
     QString recordingPath() const;
-    RecordListPage* attachedList() const { return list_; }
+    RecordListModel* attachedList() const { return list_; }
     int currentRow() const { return row_; }
     WaveformView* waveform() const { return view_; }
     PlaybackEngine& engine() const { return *engine_; }
@@ -131,7 +131,7 @@ private:
     QTimer* timer10_ = nullptr;
     QTimer* timer11_ = nullptr;
 
-    QPointer<RecordListPage> list_;
+    QPointer<RecordListModel> list_;
     int row_ = 0;
     CallRecord record_{};
     bool hasRecord_ = false;
@@ -154,8 +154,7 @@ private:
     std::function<void(uint32_t)> probe_;
 };
 
-// Commands 32772 (play) and 32791 (waveform player): without an audio output, message 169; otherwise the
-// player attaches to the record list on view, or to page 1 when the page on view is not a record list.
-void playRecordList(PlayerPane& player, MainView& view);
+// Message 169: nothing can be played without an audio output.
+void warnNoAudioOutput(QWidget* parent);
 
 } // namespace tessa

@@ -1,12 +1,12 @@
 #include "browse/ui/MainView.h"
 
-#include "app/AppState.h"
-#include "app/StatusTexts.h"
+#include "browse/StatusTexts.h"
 #include "browse/ui/Icons.h"
 #include "browse/ui/RecordListPage.h"
 #include "browse/ui/TreePane.h"
 #include "config/Settings.h"
 #include "config/StringTable.h"
+#include "store/AppState.h"
 #include "store/LoadSink.h"
 
 #include <QAction>

@@ -1,11 +1,11 @@
 #include "browse/ui/QueryDialog.h"
 
-#include "app/AppState.h"
 #include "browse/RecordListModel.h"
 #include "browse/ui/MainView.h"
 #include "browse/ui/RecordListPage.h"
 #include "config/Settings.h"
 #include "config/StringTable.h"
+#include "store/AppState.h"
 #include "store/LoadSink.h"
 
 #include <algorithm>

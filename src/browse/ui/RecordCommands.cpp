@@ -1,7 +1,6 @@
 #include "browse/ui/RecordCommands.h"
 
-#include "app/AppState.h"
-#include "app/Commands.h"
+#include "browse/Commands.h"
 #include "browse/RecordListModel.h"
 #include "browse/ui/MainView.h"
 #include "browse/ui/RecordListPage.h"
@@ -9,6 +8,7 @@
 #include "config/StringTable.h"
 #include "platform/NativePath.h"
 #include "platform/VolumeTable.h"
+#include "store/AppState.h"
 #include "store/LoadSink.h"
 #include "store/RecordingRemoval.h"
 #include "store/RecordWriteBack.h"

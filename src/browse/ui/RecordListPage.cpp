@@ -1,8 +1,8 @@
 #include "browse/ui/RecordListPage.h"
 
-#include "app/AppState.h"
 #include "browse/RecordListModel.h"
 #include "browse/ui/Icons.h"
+#include "store/AppState.h"
 
 #include <QHeaderView>
 #include <QIdentityProxyModel>

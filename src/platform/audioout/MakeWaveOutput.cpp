@@ -7,10 +7,10 @@
 
 namespace tessa::platform {
 
-std::unique_ptr<WaveOutput> makeWaveOutput() {
+std::unique_ptr<WaveOutput> makeWaveOutput(SampleExpanderFactory expanders) {
     if (qEnvironmentVariable("TESSA_AUDIO") == QLatin1String("null"))
         return std::make_unique<NullWaveOutput>();
-    return std::make_unique<QtWaveOutput>();
+    return std::make_unique<QtWaveOutput>(std::move(expanders));
 }
 
 } // namespace tessa::platform

@@ -36,7 +36,7 @@ bool knownFormat(const WaveFormat& format) {
 
 } // namespace qt_wave_output_internal
 
-QtWaveOutput::QtWaveOutput() {
+QtWaveOutput::QtWaveOutput(SampleExpanderFactory expanders) : expanders_(std::move(expanders)) {
     context_ = new QObject;
     context_->moveToThread(&thread_);
     thread_.setObjectName(QStringLiteral("tessa-audio"));
@@ -108,7 +108,7 @@ WaveResult QtWaveOutput::open(const WaveFormat& format, WaveBlockDone done) {
     std::lock_guard lock(mutex_);
     open_ = true;
     done_ = std::move(done);
-    expander_ = std::make_unique<PcmExpander>(format);
+    expander_ = expanders_(format);
     return WaveResult::Ok;
 }
 

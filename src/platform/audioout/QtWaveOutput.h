@@ -18,7 +18,7 @@ namespace tessa::platform {
 
 class QtWaveOutput : public WaveOutput {
 public:
-    QtWaveOutput();
+    explicit QtWaveOutput(SampleExpanderFactory expanders);
     ~QtWaveOutput() override;
 
     WaveResult query(const WaveFormat& format) override;
@@ -49,7 +49,8 @@ private:
     std::mutex mutex_;
     bool open_ = false;
     WaveBlockDone done_;
-    std::unique_ptr<PcmExpander> expander_;
+    SampleExpanderFactory expanders_;
+    std::unique_ptr<SampleExpander> expander_;
     std::deque<Pending> queue_;
 };
 

@@ -9,7 +9,7 @@
 //   TESSA_DEVICE_DELAY_MS=N    N milliseconds before each report and each acknowledgement
 //   TESSA_DEVICE_STATE=path    where the record is kept instead of $XDG_DATA_HOME/tessa/device-parameters.bin
 
-#include "device/DeviceParameters.h"
+#include "format/DeviceParameters.h"
 #include "platform/devicelib/TessaDevice.h"
 
 #include <algorithm>

@@ -1,8 +1,7 @@
 #include "app/ui/MainWindow.h"
+
 #include "audio/ui/PlayerPane.h"
 #include "audio/ui/WaveformView.h"
-
-#include "app/AppState.h"
 #include "browse/RecordListModel.h"
 #include "browse/ui/MainView.h"
 #include "browse/ui/RecordListPage.h"
@@ -12,6 +11,7 @@
 #include "config/ProgramFolder.h"
 #include "config/Settings.h"
 #include "config/StringTable.h"
+#include "store/AppState.h"
 #include "store/CallLogService.h"
 #include "store/LoadSink.h"
 #include "support/CardFixtures.h"
@@ -219,7 +219,8 @@ TEST_F(MainWindowTest, AboutBoxShowsTheSettingLinesAndClosesOnAClick) {
 
 TEST_F(MainWindowTest, DoubleClickingACardRecordPlaysItWithItsWaveform) {
     const QString card = writeCard();
-    volumes.table().setVolumes({{'C', platform::DriveFixed, QStringLiteral("/")}, test::removable('E', card)});
+    volumes.table().setVolumes(
+        {{'C', platform::DriveFixed, QStringLiteral("/")}, test::removable('E', card)});
     MainWindow window(state);
     window.resize(1200, 800);
     window.show();

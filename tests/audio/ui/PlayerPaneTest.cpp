@@ -1,13 +1,12 @@
 #include "audio/ui/PlayerPane.h"
 
-#include "app/AppState.h"
-#include "app/Commands.h"
 #include "app/ui/MainWindow.h"
 #include "audio/ImaAdpcm.h"
 #include "audio/PlaybackEngine.h"
 #include "audio/RecordingWriter.h"
 #include "audio/SpeechSynth.h"
 #include "audio/ui/WaveformView.h"
+#include "browse/Commands.h"
 #include "browse/RecordListModel.h"
 #include "browse/ui/MainView.h"
 #include "browse/ui/RecordCommands.h"
@@ -16,6 +15,7 @@
 #include "config/Settings.h"
 #include "config/StringTable.h"
 #include "platform/FakeWaveOutput.h"
+#include "store/AppState.h"
 #include "support/CardFixtures.h"
 #include "support/TempDir.h"
 
@@ -38,6 +38,12 @@ namespace player_pane_test {
 
 using namespace tessa;
 using tessa::test::TempDir;
+
+// The row the window's play command starts from: the list's first selected row, or row 0.
+int firstSelected(const RecordListPage& page) {
+    const std::vector<int> selected = page.selectedRows();
+    return selected.empty() ? 0 : selected.front();
+}
 
 // A fake output that also keeps a copy of every block written, so that tests see which seconds were
 // handed to the engine and in which order.
@@ -245,7 +251,7 @@ TEST_F(PlayerPaneTest, LoadingEndsAndPlaysTheWholeRecordingFromSecondZero) {
     const QString path = writeRecording(QStringLiteral("call.xtr"), FormatMuLaw, 6);
     addRow(path);
     addRow(path);
-    player->attach(page.get());
+    player->attach(page->model(), firstSelected(*page));
     EXPECT_EQ(player->currentRow(), 0);
     EXPECT_EQ(rowColour(0), RecordListModel::kPlayingRowColour);
     EXPECT_EQ(rowColour(1), RecordListModel::kWindowColour);
@@ -276,7 +282,7 @@ TEST_F(PlayerPaneTest, LoadingEndsAndPlaysTheWholeRecordingFromSecondZero) {
 TEST_F(PlayerPaneTest, SelectionPlaysFromTheSecondAfterItsStartUpToItsEnd) {
     const QString path = writeRecording(QStringLiteral("call.xtr"), FormatMuLaw, 30);
     addRow(path);
-    player->attach(page.get());
+    player->attach(page->model(), firstSelected(*page));
     ASSERT_TRUE(waitPlaying());
 
     // Without a selection the command does nothing.
@@ -304,7 +310,7 @@ TEST_F(PlayerPaneTest, SelectionPlaysFromTheSecondAfterItsStartUpToItsEnd) {
 TEST_F(PlayerPaneTest, BookmarkSegmentPlaysFromItsStartAndDoubleClickPlaysFromThePointer) {
     const QString path = writeRecording(QStringLiteral("note.xtr"), FormatMuLaw, 30, BookmarkSpan{3, 7});
     addRow(path);
-    player->attach(page.get());
+    player->attach(page->model(), firstSelected(*page));
     ASSERT_TRUE(waitPlaying());
     EXPECT_EQ(player->waveform()->bookmarkStartSecond(), 3);
     EXPECT_EQ(player->waveform()->bookmarkEndSecond(), 7);
@@ -329,7 +335,7 @@ TEST_F(PlayerPaneTest, BookmarkSegmentPlaysFromItsStartAndDoubleClickPlaysFromTh
 TEST_F(PlayerPaneTest, PlayWhilePlayingPausesAndPlayAgainResumesAfterTheLastQueuedSecond) {
     const QString path = writeRecording(QStringLiteral("call.xtr"), FormatMuLaw, 10);
     addRow(path);
-    player->attach(page.get());
+    player->attach(page->model(), firstSelected(*page));
     ASSERT_TRUE(waitPlaying());
     player->timer10Tick();
     player->timer10Tick();
@@ -361,7 +367,7 @@ TEST_F(PlayerPaneTest, StopThenPlayStartsImaAdpcmRecordingsAgainFromTheBeginning
     for (const auto& [path, dataOffset] : cases) {
         SCOPED_TRACE(path.toStdString());
         selectRow(path == container ? 0 : 1);
-        player->attach(page.get());
+        player->attach(page->model(), firstSelected(*page));
         ASSERT_TRUE(waitPlaying());
         EXPECT_EQ(output->format().formatTag, platform::WaveTagPcm);
         player->timer10Tick();
@@ -398,7 +404,7 @@ TEST_F(PlayerPaneTest, NextAndPreviousWrapAroundAndOnlyTheCurrentRowIsColoured) 
                 << "row " << r;
     };
     selectRow(2);
-    player->attach(page.get());
+    player->attach(page->model(), firstSelected(*page));
     expectCurrent(2);
     click(PlayerPane::ControlNext);
     expectCurrent(0);
@@ -407,7 +413,7 @@ TEST_F(PlayerPaneTest, NextAndPreviousWrapAroundAndOnlyTheCurrentRowIsColoured) 
     click(PlayerPane::ControlPrevious);
     expectCurrent(1);
     selectRow(0);
-    player->attach(page.get());
+    player->attach(page->model(), firstSelected(*page));
     expectCurrent(0);
 }
 
@@ -420,7 +426,7 @@ TEST_F(PlayerPaneTest, SwitchingWhileLoadingWaitsAndLoadsAgainThroughTimer11) {
     player->setLoadingProbe([&gate](uint32_t n) { gate.hold(n, 2); });
     MessageAnswers answers;
 
-    player->attach(page.get());
+    player->attach(page->model(), firstSelected(*page));
     ASSERT_TRUE(gate.waitHeld());
     ASSERT_TRUE(player->isLoading());
     // While loading: the row buttons and play are ignored, Escape and Enter go nowhere.
@@ -435,7 +441,7 @@ TEST_F(PlayerPaneTest, SwitchingWhileLoadingWaitsAndLoadsAgainThroughTimer11) {
 
     // The stalled thread does not stop within the wait, so the load of the new row is deferred.
     selectRow(1);
-    player->attach(page.get());
+    player->attach(page->model(), firstSelected(*page));
     EXPECT_EQ(player->currentRow(), 1);
     EXPECT_EQ(player->recordingPath(), second);
     EXPECT_TRUE(timer("timer11")->isActive());
@@ -463,7 +469,7 @@ TEST_F(PlayerPaneTest, SwitchingWhileLoadingWaitsAndLoadsAgainThroughTimer11) {
 TEST_F(PlayerPaneTest, ResizingReloadsTheRecordAndStartsAgainAtSecondZero) {
     const QString path = writeRecording(QStringLiteral("call.xtr"), FormatMuLaw, 6);
     addRow(path);
-    player->attach(page.get());
+    player->attach(page->model(), firstSelected(*page));
     ASSERT_TRUE(waitPlaying());
     player->timer10Tick();
     player->timer10Tick();
@@ -494,7 +500,7 @@ TEST_F(PlayerPaneTest, WithoutAnOutputPlayingShowsMessage169AndPlaysNothing) {
     const QString path = writeRecording(QStringLiteral("call.xtr"), FormatMuLaw, 3);
     addRow(path);
     MessageAnswers answers;
-    player->attach(page.get());
+    player->attach(page->model(), firstSelected(*page));
     ASSERT_TRUE(waitUntil([&] { return !player->isLoading() && !answers.seen.empty(); }));
     EXPECT_FALSE(engine->outputAvailable());
     ASSERT_EQ(answers.seen.size(), 1u);
@@ -513,7 +519,7 @@ TEST_F(PlayerPaneTest, UnreadableRecordingLeavesTheViewClearedSilently) {
     recordings.write(QStringLiteral("short.xtr"), QByteArray(1500, '\0')); // shorter than a second
     addRow(recordings.file(QStringLiteral("short.xtr")));
     MessageAnswers answers;
-    player->attach(page.get());
+    player->attach(page->model(), firstSelected(*page));
     ASSERT_TRUE(waitPlaying());
 
     for (int row : {1, 2}) {
@@ -555,7 +561,7 @@ TEST_F(PlayerPaneTest, WindowPlayCommandAttachesThePageOnViewOrPageOne) {
     QTableView* table = window.view()->page(2)->table();
     table->selectRow(1);
     emit table->doubleClicked(table->model()->index(1, 3));
-    EXPECT_EQ(pane->attachedList(), window.view()->page(2));
+    EXPECT_EQ(pane->attachedList(), window.view()->page(2)->model());
     EXPECT_EQ(pane->currentRow(), 1);
     ASSERT_TRUE(waitUntil([&] { return !pane->isLoading() && pane->playState() == PlayerPane::Playing; }));
     EXPECT_EQ(pane->engine().mode(), OutputMuLaw);
@@ -563,7 +569,7 @@ TEST_F(PlayerPaneTest, WindowPlayCommandAttachesThePageOnViewOrPageOne) {
 
     window.view()->showPage(0); // the web page: page 1 is taken
     window.onCommand(CmdWaveformPlayer);
-    EXPECT_EQ(pane->attachedList(), window.view()->page(1));
+    EXPECT_EQ(pane->attachedList(), window.view()->page(1)->model());
     EXPECT_EQ(pane->currentRow(), 0);
     ASSERT_TRUE(waitUntil([&] { return !pane->isLoading() && pane->playState() == PlayerPane::Playing; }));
 
@@ -576,7 +582,7 @@ TEST_F(PlayerPaneTest, WindowPlayCommandAttachesThePageOnViewOrPageOne) {
     ASSERT_EQ(answers.seen.size(), 1u);
     EXPECT_EQ(answers.seen[0].text, text(169));
     EXPECT_EQ(answers.seen[0].icon, QMessageBox::Warning);
-    EXPECT_EQ(pane->attachedList(), window.view()->page(1));
+    EXPECT_EQ(pane->attachedList(), window.view()->page(1)->model());
 }
 
 // Rapid previous, next, re-attaching and resizing while records load, with every coding; run under
@@ -589,7 +595,7 @@ TEST_F(PlayerPaneTest, RapidSwitchingWhileLoadingStaysConsistent) {
     addRow(writeRecording(QStringLiteral("alaw.xtr"), FormatALaw, 20, {}, 6));
     MessageAnswers answers;
     std::mt19937 random(20180115);
-    player->attach(page.get());
+    player->attach(page->model(), firstSelected(*page));
     for (int i = 0; i < 300; ++i) {
         switch (random() % 6) {
         case 0:
@@ -600,7 +606,7 @@ TEST_F(PlayerPaneTest, RapidSwitchingWhileLoadingStaysConsistent) {
             break;
         case 2:
             selectRow(int(random() % 5));
-            player->attach(page.get());
+            player->attach(page->model(), firstSelected(*page));
             break;
         case 3:
             player->resize(kPaneWidth + int(random() % 3) * 50, kPaneHeight);

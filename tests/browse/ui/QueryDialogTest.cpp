@@ -1,13 +1,14 @@
 #include "browse/ui/QueryDialog.h"
 
-#include "app/AppState.h"
 #include "browse/RecordListModel.h"
 #include "browse/ui/MainView.h"
 #include "browse/ui/RecordListPage.h"
 #include "config/ProgramFolder.h"
 #include "config/Settings.h"
 #include "config/StringTable.h"
+#include "store/AppState.h"
 #include "support/CardFixtures.h"
+#include "support/ui/EventLoop.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
@@ -21,8 +22,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
-
-#include "support/ui/EventLoop.h"
 
 using namespace tessa;
 

@@ -4,6 +4,7 @@
 #include "platform/audioout/QtWaveOutput.h"
 
 #include "audio/G711.h"
+#include "audio/PcmExpander.h"
 #include "audio/PlaybackEngine.h"
 
 #include <chrono>
@@ -284,7 +285,8 @@ private:
 
 // The engine over the real output, as the program runs it.
 struct Player {
-    std::shared_ptr<platform::QtWaveOutput> output = std::make_shared<platform::QtWaveOutput>();
+    std::shared_ptr<platform::QtWaveOutput> output =
+        std::make_shared<platform::QtWaveOutput>(pcmExpanderFactory());
     PlaybackEngine engine{output};
 
     void closeAsThePlayerDoes() {
@@ -392,7 +394,7 @@ TEST_F(QtWaveOutputOnPrivateServer, ResetSilencesAndReturnsQueuedBlocksAtOnce) {
 }
 
 TEST_F(QtWaveOutputOnPrivateServer, HandsBlocksBackInOrderAndClosesOnlyWhenEmpty) {
-    platform::QtWaveOutput output;
+    platform::QtWaveOutput output(pcmExpanderFactory());
     const platform::WaveFormat pcm = *platform::waveFormatForMode(OutputPcm);
     EXPECT_EQ(output.query(pcm), WaveResult::Ok);
     platform::WaveFormat stereo = pcm;

@@ -8,7 +8,7 @@
 // exceptions are brightness (level 1-6), rings before remote answering (count 5-20) and the off-hook
 // voltage (tenths of a volt), whose list index or shown value the page derives with the constants below.
 
-#include "store/LittleEndian.h"
+#include "format/LittleEndian.h"
 
 #include <array>
 #include <cstddef>

@@ -3,7 +3,7 @@
 // The first bytes of a container recording (a path containing ".xtr"): a 12-byte header whose data offset
 // and format code the program reads, then, at byte 144, a 1024-byte text area.
 
-#include "store/LittleEndian.h"
+#include "format/LittleEndian.h"
 
 #include <QString>
 

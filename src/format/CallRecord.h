@@ -3,8 +3,8 @@
 // The call record: one call, note or message. The same 1076-byte image is the in-memory form and a
 // record of a month log (CallLogBK.dat) in the PC backup.
 
-#include "store/LittleEndian.h"
-#include "store/Utf16Field.h"
+#include "format/LittleEndian.h"
+#include "format/Utf16Field.h"
 
 #include <cstddef>
 

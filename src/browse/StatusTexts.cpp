@@ -1,4 +1,4 @@
-#include "app/StatusTexts.h"
+#include "browse/StatusTexts.h"
 
 #include "config/Settings.h"
 #include "config/StringTable.h"

@@ -3,7 +3,7 @@
 // One contact as the contact source delivers it: 2176 bytes, seventeen zero-terminated UTF-16 fields of
 // 64 units. The program uses the display name and the seven telephone numbers.
 
-#include "store/Utf16Field.h"
+#include "format/Utf16Field.h"
 
 #include <cstddef>
 

@@ -2,7 +2,7 @@
 
 // Zero-terminated UTF-16 text fields of fixed capacity inside record images.
 
-#include "store/LittleEndian.h"
+#include "format/LittleEndian.h"
 
 #include <QString>
 

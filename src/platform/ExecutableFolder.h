@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+
+namespace tessa::platform {
+
+// The folder of the running executable, without a trailing separator.
+QString executableFolder();
+
+} // namespace tessa::platform

@@ -1,25 +1,19 @@
 #include "cli/Cli.h"
 
+#include "cli/Command.h"
+
 namespace tessa::cli {
-namespace {
-
-const char* const kUsage =
-    "usage: tessa-cli COMMAND [ARGS]\n"
-    "\n"
-    "commands:\n"
-    "  log FILE [--model 0|1] [--drive LETTER] [--contacts PATH] [--json]\n"
-    "      list the records of a card call log (CallLog.dat) or a backup month log (...CallLogBK.dat);\n"
-    "      --contacts names callers from a vCard file or a folder of them\n"
-    "  recording FILE [--json]\n"
-    "      show how a recording file is measured\n"
-    "  decode FILE OUT.wav\n"
-    "      write a recording as it is heard, as 16-bit PCM WAV (mono, 8000 Hz)\n"
-    "  drives [--json]\n"
-    "      list the drives and tell which one holds a recorder card\n"
-    "  demo-card DIR [--model 0|1] [--records N] [--seed S]\n"
-    "      write a demonstration card into DIR\n";
-
-} // namespace
+QString usageText() {
+    QString text = QStringLiteral("usage: tessa-cli COMMAND [ARGS]\n\ncommands:\n");
+    for (const auto& command : commandList()) {
+        text += QStringLiteral("  %1 %2\n")
+                    .arg(QLatin1String(command->name()), QLatin1String(command->synopsis()));
+        for (const QString& line : QString::fromUtf8(command->summary()).split(QLatin1Char('\n')))
+            text += QStringLiteral("      ") + line + QLatin1Char('\n');
+    }
+    text += QStringLiteral("  help\n      show this text\n");
+    return text;
+}
 
 bool Args::parse(const QStringList& args, const QStringList& valueOptions, const QStringList& flags,
                  QString* error) {
@@ -47,7 +41,7 @@ bool Args::parse(const QStringList& args, const QStringList& valueOptions, const
 }
 
 int usageError(Io io, const QString& message) {
-    io.err << "tessa-cli: " << message << "\n" << kUsage;
+    io.err << "tessa-cli: " << message << "\n" << usageText();
     return ExitUsage;
 }
 
@@ -59,23 +53,21 @@ int inputError(Io io, const QString& message) {
 int run(const QStringList& arguments, Io io) {
     if (arguments.isEmpty())
         return usageError(io, QStringLiteral("no command given"));
-    const QString command = arguments.first();
-    const QStringList rest = arguments.mid(1);
-    if (command == QLatin1String("log"))
-        return runLog(rest, io);
-    if (command == QLatin1String("recording"))
-        return runRecording(rest, io);
-    if (command == QLatin1String("drives"))
-        return runDrives(rest, io);
-    if (command == QLatin1String("decode"))
-        return runDecode(rest, io);
-    if (command == QLatin1String("demo-card"))
-        return runDemoCard(rest, io);
-    if (command == QLatin1String("help") || command == QLatin1String("--help")) {
-        io.out << kUsage;
+    const QString name = arguments.first();
+    if (name == QLatin1String("help") || name == QLatin1String("--help")) {
+        io.out << usageText();
         return ExitOk;
     }
-    return usageError(io, QStringLiteral("unknown command '%1'").arg(command));
+    for (const auto& command : commandList()) {
+        if (name != QLatin1String(command->name()))
+            continue;
+        Args args;
+        QString error;
+        if (!args.parse(arguments.mid(1), command->valueOptions(), command->flags(), &error))
+            return usageError(io, error);
+        return command->run(args, io);
+    }
+    return usageError(io, QStringLiteral("unknown command '%1'").arg(name));
 }
 
 } // namespace tessa::cli

@@ -35,13 +35,8 @@ private:
     QStringList positional_;
 };
 
+// Runs the command that the first argument names.
 int run(const QStringList& arguments, Io io);
-
-int runLog(const QStringList& args, Io io);
-int runRecording(const QStringList& args, Io io);
-int runDrives(const QStringList& args, Io io);
-int runDemoCard(const QStringList& args, Io io);
-int runDecode(const QStringList& args, Io io);
 
 // Prints a usage error and returns ExitUsage.
 int usageError(Io io, const QString& message);

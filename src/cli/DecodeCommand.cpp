@@ -1,6 +1,7 @@
+#include "cli/DecodeCommand.h"
+
 #include "audio/OpenRecording.h"
 #include "audio/PcmExpander.h"
-#include "cli/Cli.h"
 #include "format/LittleEndian.h"
 #include "platform/WaveOutput.h"
 
@@ -68,12 +69,8 @@ static_assert(offsetof(PcmWavHeader, dataSize) == 40);
 // The recording as the player makes it heard: loaded as the player loads it (pre-decode, then every
 // second for the waveform), then every second read for playing and turned into PCM as the wave output
 // does for the engine's mode.
-int runDecode(const QStringList& arguments, Io io) {
+int DecodeCommand::run(const Args& args, Io io) const {
     using decode_internal::PcmWavHeader;
-    Args args;
-    QString error;
-    if (!args.parse(arguments, {}, {}, &error))
-        return usageError(io, error);
     if (args.positional().size() != 2)
         return usageError(io, QStringLiteral("decode needs FILE and OUT.wav"));
     const QString path = args.positional().at(0);

@@ -1,14 +1,11 @@
-#include "cli/Cli.h"
+#include "cli/DemoCardCommand.h"
+
 #include "cli/DemoCard.h"
 
 namespace tessa::cli {
 
-int runDemoCard(const QStringList& arguments, Io io) {
-    Args args;
+int DemoCardCommand::run(const Args& args, Io io) const {
     QString error;
-    if (!args.parse(arguments, {QStringLiteral("model"), QStringLiteral("records"), QStringLiteral("seed")},
-                    {}, &error))
-        return usageError(io, error);
     if (args.positional().size() != 1)
         return usageError(io, QStringLiteral("demo-card needs exactly one DIR"));
 

@@ -1,4 +1,5 @@
-#include "cli/Cli.h"
+#include "cli/DrivesCommand.h"
+
 #include "cli/Json.h"
 #include "platform/VolumeTable.h"
 #include "store/CardScan.h"
@@ -21,11 +22,7 @@ const char* typeName(int type) {
 
 } // namespace
 
-int runDrives(const QStringList& arguments, Io io) {
-    Args args;
-    QString error;
-    if (!args.parse(arguments, {}, {QStringLiteral("json")}, &error))
-        return usageError(io, error);
+int DrivesCommand::run(const Args& args, Io io) const {
     if (!args.positional().isEmpty())
         return usageError(io, QStringLiteral("drives takes no arguments"));
     const bool json = args.has(QStringLiteral("json"));

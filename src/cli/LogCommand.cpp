@@ -1,4 +1,5 @@
-#include "cli/Cli.h"
+#include "cli/LogCommand.h"
+
 #include "cli/Json.h"
 #include "format/CardRecord.h"
 #include "phonebook/ContactList.h"
@@ -56,12 +57,7 @@ void printText(QTextStream& out, const CallRecord& r, int modelCode) {
 
 } // namespace
 
-int runLog(const QStringList& arguments, Io io) {
-    Args args;
-    QString error;
-    if (!args.parse(arguments, {QStringLiteral("model"), QStringLiteral("drive"), QStringLiteral("contacts")},
-                    {QStringLiteral("json")}, &error))
-        return usageError(io, error);
+int LogCommand::run(const Args& args, Io io) const {
     if (args.positional().size() != 1)
         return usageError(io, QStringLiteral("log needs exactly one FILE"));
     const QString file = args.positional().first();

@@ -1,6 +1,7 @@
+#include "cli/RecordingCommand.h"
+
 #include "audio/NoteLine.h"
 #include "audio/OpenRecording.h"
-#include "cli/Cli.h"
 #include "cli/Json.h"
 #include "format/ContainerHeader.h"
 #include "platform/NativePath.h"
@@ -11,11 +12,7 @@
 
 namespace tessa::cli {
 
-int runRecording(const QStringList& arguments, Io io) {
-    Args args;
-    QString error;
-    if (!args.parse(arguments, {}, {QStringLiteral("json")}, &error))
-        return usageError(io, error);
+int RecordingCommand::run(const Args& args, Io io) const {
     if (args.positional().size() != 1)
         return usageError(io, QStringLiteral("recording needs exactly one FILE"));
     const QString path = args.positional().first();

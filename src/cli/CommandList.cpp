@@ -1,0 +1,23 @@
+#include "cli/Command.h"
+#include "cli/DecodeCommand.h"
+#include "cli/DemoCardCommand.h"
+#include "cli/DrivesCommand.h"
+#include "cli/LogCommand.h"
+#include "cli/RecordingCommand.h"
+
+namespace tessa::cli {
+
+const std::vector<std::unique_ptr<Command>>& commandList() {
+    static const std::vector<std::unique_ptr<Command>> commands = [] {
+        std::vector<std::unique_ptr<Command>> list;
+        list.push_back(std::make_unique<LogCommand>());
+        list.push_back(std::make_unique<RecordingCommand>());
+        list.push_back(std::make_unique<DecodeCommand>());
+        list.push_back(std::make_unique<DrivesCommand>());
+        list.push_back(std::make_unique<DemoCardCommand>());
+        return list;
+    }();
+    return commands;
+}
+
+} // namespace tessa::cli

@@ -17,6 +17,7 @@
 #include "audio/OpenRecording.h"
 #include "audio/RecordingWriter.h"
 #include "audio/SpeechSynth.h"
+#include "audio/WavWriter.h"
 #include "config/ProgramFolder.h"
 #include "format/LittleEndian.h"
 
@@ -79,9 +80,8 @@ const Corpus& corpus() {
         const QByteArray imaMinute = encodeImaAdpcm(blockAligned);
         const qsizetype imaBlocks = (qsizetype(kSeconds) * 4055 + 255) / 256;
         const QByteArray ima = tile(imaMinute, imaBlocks * 256);
-        const ImaWavHeader header = ImaWavHeader::make(uint32_t(ima.size()), uint32_t(imaBlocks * 505));
         c->ima = c->dir.filePath(QStringLiteral("hour.wav"));
-        writeFile(c->ima, QByteArray(reinterpret_cast<const char*>(&header), sizeof header), ima);
+        writeFile(c->ima, wavHeader(Coding::ImaAdpcm, uint32_t(ima.size()), uint32_t(imaBlocks * 505)), ima);
 
         const QByteArray gsm = tile(encodeContainerAudio(FormatGsm, minute), qsizetype(kSeconds) * 1650);
         c->gsm = c->dir.filePath(QStringLiteral("hour-gsm.xtr"));

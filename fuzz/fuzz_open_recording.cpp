@@ -10,7 +10,7 @@ using namespace tessa;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static QTemporaryDir dir;
-    static OpenRecording recording; // one per player: the GSM state runs on from file to file
+    static OpenRecording recording; // one per player, reopened for every file
     if (size < 1)
         return 0;
     const QString path = dir.filePath((data[0] & 1) ? QStringLiteral("a.xtr") : QStringLiteral("a.wav"));
@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const uint32_t duration = recording.duration();
     if (duration == 0 || duration != facts.duration ||
-        duration != playerDuration(recording.fileSize(), recording.dataOffset(), recording.formatCode()))
+        duration != playerDuration(recording.fileSize(), recording.dataOffset(), recording.codec()))
         __builtin_trap();
 
     std::atomic<bool> stop{false};

@@ -84,14 +84,30 @@ uint8_t compressALaw(int16_t sample) {
     return uint8_t((segment << 4 | mantissa) ^ mask);
 }
 
-void expandMuLaw(const uint8_t* codes, size_t count, int16_t* samples) {
+size_t expandMuLaw(const uint8_t* codes, size_t count, int16_t* samples) {
     for (size_t i = 0; i < count; ++i)
         samples[i] = kMuLawToLinear[codes[i]];
+    return count;
 }
 
-void expandALaw(const uint8_t* codes, size_t count, int16_t* samples) {
+size_t expandALaw(const uint8_t* codes, size_t count, int16_t* samples) {
     for (size_t i = 0; i < count; ++i)
         samples[i] = kALawToLinear[codes[i]];
+    return count;
+}
+
+QByteArray encodeMuLaw(std::span<const int16_t> samples) {
+    QByteArray out(qsizetype(samples.size()), '\0');
+    for (size_t i = 0; i < samples.size(); ++i)
+        out[qsizetype(i)] = char(compressMuLaw(samples[i]));
+    return out;
+}
+
+QByteArray encodeALaw(std::span<const int16_t> samples) {
+    QByteArray out(qsizetype(samples.size()), '\0');
+    for (size_t i = 0; i < samples.size(); ++i)
+        out[qsizetype(i)] = char(compressALaw(samples[i]));
+    return out;
 }
 
 } // namespace tessa

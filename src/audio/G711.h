@@ -5,6 +5,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <QByteArray>
+#include <span>
 
 namespace tessa {
 
@@ -22,7 +24,12 @@ inline int16_t expandALaw(uint8_t code) {
 uint8_t compressMuLaw(int16_t sample);
 uint8_t compressALaw(int16_t sample);
 
-void expandMuLaw(const uint8_t* codes, size_t count, int16_t* samples);
-void expandALaw(const uint8_t* codes, size_t count, int16_t* samples);
+// One sample per code byte; return the count.
+size_t expandMuLaw(const uint8_t* codes, size_t count, int16_t* samples);
+size_t expandALaw(const uint8_t* codes, size_t count, int16_t* samples);
+
+// One code byte per sample.
+QByteArray encodeMuLaw(std::span<const int16_t> samples);
+QByteArray encodeALaw(std::span<const int16_t> samples);
 
 } // namespace tessa

@@ -1,9 +1,6 @@
 #include "audio/OpenRecording.h"
 
 #include "audio/Bookmark.h"
-#include "audio/G711.h"
-#include "audio/GsmCodec.h"
-#include "audio/ImaAdpcm.h"
 #include "config/ProgramFolder.h"
 #include "format/ContainerHeader.h"
 #include "platform/NativePath.h"
@@ -26,69 +23,44 @@ static_assert(std::endian::native == std::endian::little, "16-bit samples are wr
 namespace open_recording_internal {
 
 constexpr size_t kPredecodeChunk = 4096;
-constexpr uint32_t kGsmBytesPerSecond = 1650;
-constexpr uint32_t kG711BytesPerSecond = 8000;
 
 struct HeaderFields {
-    uint32_t dataOffset = kPlainWavDataOffset;
-    RecordingCoding coding = codingOfFormat(FormatImaAdpcm);
+    RecordingLayout layout;
     std::optional<BookmarkSpan> bookmark;
 };
 
-// A container's header and text area; bytes a short file lacks read as zero.
-HeaderFields readHeader(QFile& file, bool container) {
-    HeaderFields fields;
-    if (!container)
-        return fields;
+// A container's header and text area (bytes a short file lacks read as zero); nothing of a plain WAV
+// recording.
+HeaderFields readHeader(QFile& file, const QString& path) {
     ContainerHeader header{};
+    HeaderFields fields{recordingLayout(path, header), std::nullopt};
+    if (!fields.layout.container)
+        return fields;
     uint8_t area[ContainerHeader::kTextAreaSize] = {};
     if (file.seek(0))
         file.read(reinterpret_cast<char*>(&header), qint64(sizeof header));
     if (file.seek(qint64(ContainerHeader::kTextAreaOffset)))
         file.read(reinterpret_cast<char*>(area), qint64(sizeof area));
     file.seek(0);
-    fields.dataOffset = header.dataOffset;
-    fields.coding = codingOfFormat(header.formatCode);
+    fields.layout = recordingLayout(path, header);
     fields.bookmark = parseBookmark(area, sizeof area);
     return fields;
 }
 
 // The size checks open() makes before reading any audio.
-OpenStatus checkSize(qint64 size, uint32_t dataOffset, uint32_t formatCode) {
+OpenStatus checkSize(qint64 size, uint32_t dataOffset, const Codec& codec) {
     if (size <= 0)
         return OpenStatus::Empty;
     if (size >= kMaxRecordingSize)
         return OpenStatus::TooLarge;
     if (size < qint64(dataOffset))
         return OpenStatus::Empty;
-    if (playerDuration(uint64_t(size), dataOffset, formatCode) == 0)
+    if (playerDuration(uint64_t(size), dataOffset, codec) == 0)
         return OpenStatus::NoDuration;
     return OpenStatus::Opened;
 }
 
 } // namespace open_recording_internal
-
-RecordingCoding codingOfFormat(uint32_t formatCode) {
-    switch (formatCode) {
-    case FormatImaAdpcm:
-        return {FormatImaAdpcm, kPcmBytesPerSecond, 3};
-    case FormatGsm:
-        return {FormatGsm, open_recording_internal::kGsmBytesPerSecond, 3};
-    case FormatALaw:
-        return {FormatALaw, open_recording_internal::kG711BytesPerSecond, 2};
-    default:
-        return {FormatMuLaw, open_recording_internal::kG711BytesPerSecond, 1};
-    }
-}
-
-uint32_t playerDuration(uint64_t fileSize, uint32_t dataOffset, uint32_t formatCode) {
-    if (fileSize < dataOffset)
-        return 0;
-    const RecordingCoding coding = codingOfFormat(formatCode);
-    const uint64_t rate =
-        coding.formatCode == FormatImaAdpcm ? kImaDurationBytesPerSecond : coding.bytesPerSecond;
-    return uint32_t(std::min<uint64_t>((fileSize - dataOffset) / rate, UINT32_MAX));
-}
 
 const char* openStatusText(OpenStatus status) {
     switch (status) {
@@ -115,19 +87,19 @@ const char* openStatusText(OpenStatus status) {
 RecordingFacts inspectRecording(const QString& programPath) {
     using namespace open_recording_internal;
     RecordingFacts facts;
-    facts.container = isContainerPath(programPath);
+    facts.container = recordingLayout(programPath, ContainerHeader{}).container;
     const QString native = platform::nativePath(programPath);
     QFile file(native);
     if (native.isEmpty() || !file.open(QIODevice::ReadOnly))
         return facts;
-    const HeaderFields fields = readHeader(file, facts.container);
-    facts.dataOffset = fields.dataOffset;
-    facts.coding = fields.coding;
+    const HeaderFields fields = readHeader(file, programPath);
+    facts.dataOffset = fields.layout.dataOffset;
+    facts.codec = fields.layout.codec;
     facts.bookmark = fields.bookmark;
     facts.fileSize = file.size();
-    facts.status = checkSize(facts.fileSize, facts.dataOffset, facts.coding.formatCode);
+    facts.status = checkSize(facts.fileSize, facts.dataOffset, *facts.codec);
     if (facts.status == OpenStatus::Opened)
-        facts.duration = playerDuration(uint64_t(facts.fileSize), facts.dataOffset, facts.coding.formatCode);
+        facts.duration = playerDuration(uint64_t(facts.fileSize), facts.dataOffset, *facts.codec);
     return facts;
 }
 
@@ -159,7 +131,7 @@ OpenStatus OpenRecording::open(const QString& programPath) {
     fileOpen_ = false;
     dropAudioLocked();
     path_ = programPath;
-    container_ = isContainerPath(programPath);
+    container_ = recordingLayout(programPath, ContainerHeader{}).container;
 
     const QString native = platform::nativePath(programPath);
     file_.setFileName(native);
@@ -181,16 +153,16 @@ OpenStatus OpenRecording::open(const QString& programPath) {
         return fail(OpenStatus::NoDecodedFile);
     }
 
-    const HeaderFields fields = readHeader(file_, container_);
-    dataOffset_ = fields.dataOffset;
-    coding_ = fields.coding;
+    const HeaderFields fields = readHeader(file_, programPath);
+    dataOffset_ = fields.layout.dataOffset;
+    codec_ = fields.layout.codec;
     bookmark_ = fields.bookmark;
-    if (container_ && !gsm_)
-        gsm_ = std::make_unique<GsmCodec>();
+    // A new recording never hears the history of the one before.
+    decoder_ = codec_->makeDecoder();
+    nextDecodedSecond_ = 0;
 
     const qint64 size = file_.size();
-    if (const OpenStatus status = checkSize(size, dataOffset_, coding_.formatCode);
-        status != OpenStatus::Opened)
+    if (const OpenStatus status = checkSize(size, dataOffset_, *codec_); status != OpenStatus::Opened)
         return fail(status);
 
     image_.reset(new (std::nothrow) uint8_t[size_t(size) + 1]);
@@ -208,7 +180,7 @@ OpenStatus OpenRecording::open(const QString& programPath) {
     image_[size_t(size)] = 0;
     file_.seek(0);
     size_ = uint32_t(size);
-    duration_ = playerDuration(size_, dataOffset_, coding_.formatCode);
+    duration_ = playerDuration(size_, dataOffset_, *codec_);
     return OpenStatus::Opened;
 }
 
@@ -222,14 +194,15 @@ bool OpenRecording::predecode(const std::atomic<bool>& stop) {
     uint32_t length = 0;
     {
         std::lock_guard lock(mutex_);
-        if (coding_.formatCode != FormatImaAdpcm || !decoded_ || !image_)
+        if (!codec_->decodedAhead || !decoded_ || !image_ || !decoder_)
             return false;
         generation = generation_;
         length = size_ - dataOffset_;
         decoded_->seek(0);
     }
     uint8_t chunk[kPredecodeChunk];
-    int16_t pcm[kPredecodeChunk / kImaBlockBytes * kImaBlockSamples];
+    // Room for the samples of a chunk in the coding with the most samples a byte (IMA ADPCM).
+    int16_t pcm[kPredecodeChunk * 2];
     for (uint32_t p = 0; p < length;) {
         const uint32_t c = std::min<uint32_t>(uint32_t(kPredecodeChunk), length - p);
         {
@@ -239,10 +212,8 @@ bool OpenRecording::predecode(const std::atomic<bool>& stop) {
             // A last partial block is decoded from the cleared buffer: its missing bytes read as zero.
             std::memset(chunk, 0, sizeof chunk);
             std::memcpy(chunk, image_.get() + dataOffset_ + p, c);
-            const size_t blocks = (c + kImaBlockBytes - 1) / kImaBlockBytes;
-            for (size_t b = 0; b < blocks; ++b)
-                decodeImaBlock(chunk + b * kImaBlockBytes, pcm + b * kImaBlockSamples);
-            const qint64 bytes = qint64(blocks * kImaBlockSamples * sizeof(int16_t));
+            const size_t samples = decoder_->decode(chunk, c, pcm);
+            const qint64 bytes = qint64(samples * sizeof(int16_t));
             if (decoded_->write(reinterpret_cast<const char*>(pcm), bytes) != bytes)
                 return false;
         }
@@ -256,16 +227,18 @@ bool OpenRecording::predecode(const std::atomic<bool>& stop) {
 bool OpenRecording::loadAll(const std::atomic<bool>& stop, const SecondSink& second) {
     uint64_t generation = 0;
     uint32_t duration = 0;
-    bool ima = false;
+    bool decodedAhead = false;
     {
         std::lock_guard lock(mutex_);
         if (!image_)
             return false;
         generation = generation_;
         duration = duration_;
-        ima = coding_.formatCode == FormatImaAdpcm;
+        decodedAhead = codec_->decodedAhead;
+        // The waveform pass decodes from a fresh state whatever was read before it.
+        nextDecodedSecond_ = UINT32_MAX;
     }
-    if (ima && !predecode(stop))
+    if (decodedAhead && !predecode(stop))
         return false;
     for (uint32_t n = 0; n < duration; ++n) {
         std::span<const int16_t> samples;
@@ -298,54 +271,44 @@ size_t OpenRecording::codedSecondLocked(uint32_t n, uint32_t bytesPerSecond) {
     return length;
 }
 
+size_t OpenRecording::decodeLocked(uint32_t n, size_t length) {
+    if (!decoder_)
+        return 0;
+    if (n != nextDecodedSecond_)
+        decoder_->reset();
+    nextDecodedSecond_ = n + 1;
+    return decoder_->decode(coded_, length, samples_);
+}
+
 OpenRecording::Read OpenRecording::readSecondLocked(uint32_t n, Purpose purpose) {
-    using namespace open_recording_internal;
     if (n >= duration_)
         return {};
     std::memset(coded_, 0, sizeof coded_);
     std::memset(samples_, 0, sizeof samples_);
     currentSecond_ = n;
+    const uint32_t perSecond = codec_->readBytesPerSecond;
     Read r;
-    switch (coding_.formatCode) {
-    case FormatImaAdpcm: {
-        if (!decoded_ || !decoded_->isOpen() || !decoded_->seek(qint64(n) * kPcmBytesPerSecond))
+    if (codec_->decodedAhead) {
+        if (!decoded_ || !decoded_->isOpen() || !decoded_->seek(qint64(n) * perSecond))
             return {};
-        const qint64 got = decoded_->read(reinterpret_cast<char*>(samples_), kPcmBytesPerSecond);
+        const qint64 got = decoded_->read(reinterpret_cast<char*>(samples_), perSecond);
         r.bytes = reinterpret_cast<const uint8_t*>(samples_);
         r.byteCount = got > 0 ? size_t(got) & ~size_t(1) : 0;
         r.sampleCount = r.byteCount / 2;
         return r;
     }
-    case FormatGsm: {
-        const size_t length = codedSecondLocked(n, kGsmBytesPerSecond);
-        // A frame without the signature leaves its 160 places as cleared.
-        for (size_t offset = 0; offset < length && gsm_; offset += GsmCodec::kFrameBytes)
-            gsm_->decode(coded_ + offset,
-                         samples_ + offset / GsmCodec::kFrameBytes * GsmCodec::kFrameSamples);
-        r.sampleCount =
-            (length + GsmCodec::kFrameBytes - 1) / GsmCodec::kFrameBytes * GsmCodec::kFrameSamples;
-        r.bytes = reinterpret_cast<const uint8_t*>(samples_);
-        r.byteCount = r.sampleCount * sizeof(int16_t);
+    const size_t length = codedSecondLocked(n, perSecond);
+    if (purpose == Purpose::Playing && playsCodedBytes(*codec_)) {
+        // The engine is open in the coding's own mode and plays the coded bytes.
+        r.bytes = coded_;
+        r.byteCount = length;
         return r;
     }
-    default: { // mu-law and A-law
-        const size_t length = codedSecondLocked(n, kG711BytesPerSecond);
-        if (purpose == Purpose::Playing) {
-            // The engine is open in the coding's own mode and plays the coded bytes.
-            r.bytes = coded_;
-            r.byteCount = length;
-            return r;
-        }
-        if (coding_.formatCode == FormatALaw)
-            expandALaw(coded_, length, samples_);
-        else
-            expandMuLaw(coded_, length, samples_);
-        r.bytes = reinterpret_cast<const uint8_t*>(samples_);
-        r.sampleCount = length;
-        r.byteCount = length * sizeof(int16_t);
-        return r;
-    }
-    }
+    // A block the decoder refuses leaves its places as cleared.
+    r.sampleCount = decodeLocked(n, length);
+    r.bytes = reinterpret_cast<const uint8_t*>(samples_);
+    r.byteCount = r.sampleCount * sizeof(int16_t);
+    return r;
 }
 
 std::span<const int16_t> OpenRecording::readSecondSamples(uint32_t n) {
@@ -376,17 +339,21 @@ uint32_t OpenRecording::dataOffset() const {
     std::lock_guard lock(mutex_);
     return dataOffset_;
 }
+const Codec& OpenRecording::codec() const {
+    std::lock_guard lock(mutex_);
+    return *codec_;
+}
 uint32_t OpenRecording::formatCode() const {
     std::lock_guard lock(mutex_);
-    return coding_.formatCode;
+    return codec_->formatCode;
 }
 uint32_t OpenRecording::bytesPerSecond() const {
     std::lock_guard lock(mutex_);
-    return coding_.bytesPerSecond;
+    return codec_->readBytesPerSecond;
 }
 int OpenRecording::outputMode() const {
     std::lock_guard lock(mutex_);
-    return coding_.outputMode;
+    return codec_->playbackMode;
 }
 uint32_t OpenRecording::duration() const {
     std::lock_guard lock(mutex_);

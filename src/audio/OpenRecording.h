@@ -8,6 +8,7 @@
 // One thread at a time: the loading thread between open() and the end of loadAll(), the user-interface
 // thread otherwise. A mutex keeps a late loading thread from reading state that open() is replacing.
 
+#include "audio/CodecTable.h"
 #include "audio/RecordingWriter.h"
 
 #include <atomic>
@@ -25,29 +26,8 @@ class QTemporaryFile;
 
 namespace tessa {
 
-class GsmCodec;
-
-constexpr uint32_t kPlainWavDataOffset = 60;
-// Coded bytes of one second of IMA ADPCM, as durations count them.
-constexpr uint32_t kImaDurationBytesPerSecond = 4055;
-// One second of decoded 16-bit PCM.
-constexpr uint32_t kPcmBytesPerSecond = 16000;
 // Recordings this large or larger are refused: every size and offset of the format is 32-bit.
 constexpr qint64 kMaxRecordingSize = qint64(1) << 31;
-
-struct RecordingCoding {
-    uint32_t formatCode;     // 17 IMA ADPCM, 49 GSM 06.10, 6 A-law, 7 mu-law
-    uint32_t bytesPerSecond; // 16000 (decoded), 1650, 8000, 8000
-    int outputMode;          // playback engine mode: 3, 3, 2, 1
-};
-
-// The coding of a container's format code; every code other than 17, 49 and 6 (compared as a whole
-// 32-bit value) is mu-law.
-RecordingCoding codingOfFormat(uint32_t formatCode);
-
-// Whole seconds the player plays: audio bytes / 4055 for IMA ADPCM, / bytes per second otherwise.
-// 0 when the file is shorter than its data offset.
-uint32_t playerDuration(uint64_t fileSize, uint32_t dataOffset, uint32_t formatCode);
 
 enum class OpenStatus {
     Opened,
@@ -66,7 +46,7 @@ struct RecordingFacts {
     OpenStatus status = OpenStatus::CannotOpen; // Opened when the player would play it
     bool container = false;
     uint32_t dataOffset = kPlainWavDataOffset;
-    RecordingCoding coding = codingOfFormat(17);
+    const Codec* codec = &codecOf(Coding::ImaAdpcm);
     qint64 fileSize = 0;
     uint32_t duration = 0; // 0 whenever status is not Opened
     std::optional<BookmarkSpan> bookmark;
@@ -84,8 +64,8 @@ public:
     OpenRecording& operator=(const OpenRecording&) = delete;
 
     // Opens a recording (program path) and reads it whole into memory. The decoded PCM file is made
-    // anew, empty, whatever the coding. After a failure nothing can be read (duration 0), but the
-    // coding, output mode and bookmark stay as far as the header was read.
+    // anew, empty, whatever the coding, and so is the decoder. After a failure nothing can be read
+    // (duration 0), but the coding, output mode and bookmark stay as far as the header was read.
     OpenStatus open(const QString& programPath);
 
     // The loading thread's work: for IMA ADPCM the pre-decode, then every second for the waveform,
@@ -102,6 +82,9 @@ public:
     // Second n (from 0) as samples for the waveform, or as the bytes to write to the playback engine
     // (16-bit PCM in mode 3, coded bytes in the mu-law and A-law modes). Empty when n is not below the
     // duration. The result lives in one of two fixed buffers and is valid until the next read.
+    // A decoder with history (GSM) runs on only from the second before; any other second, and the
+    // start of the waveform pass, decode from a fresh state, so that a second always sounds the same
+    // as in a decode of the file from where the reading started.
     std::span<const int16_t> readSecondSamples(uint32_t n);
     std::span<const uint8_t> readSecondForPlaying(uint32_t n);
 
@@ -113,6 +96,7 @@ public:
     bool isContainer() const;
     uint32_t fileSize() const;
     uint32_t dataOffset() const;
+    const Codec& codec() const;
     uint32_t formatCode() const;
     uint32_t bytesPerSecond() const;
     int outputMode() const;
@@ -131,6 +115,7 @@ private:
     };
     Read readSecondLocked(uint32_t n, Purpose purpose);
     size_t codedSecondLocked(uint32_t n, uint32_t bytesPerSecond);
+    size_t decodeLocked(uint32_t n, size_t length);
     void dropAudioLocked();
     bool stopRequested(const std::atomic<bool>& stop, uint64_t generation) const;
 
@@ -142,12 +127,14 @@ private:
     bool container_ = false;
     uint32_t size_ = 0;
     uint32_t dataOffset_ = kPlainWavDataOffset;
-    RecordingCoding coding_ = codingOfFormat(17);
+    const Codec* codec_ = &codecOf(Coding::ImaAdpcm);
     uint32_t duration_ = 0;
     uint32_t currentSecond_ = 0;
+    // The second the decoder's history leads to; any other second starts it afresh.
+    uint32_t nextDecodedSecond_ = 0;
     std::optional<BookmarkSpan> bookmark_;
     std::unique_ptr<uint8_t[]> image_;
-    std::unique_ptr<GsmCodec> gsm_;
+    std::unique_ptr<SampleDecoder> decoder_;
     std::unique_ptr<QTemporaryFile> decoded_;
 
     alignas(int16_t) uint8_t coded_[kCodedBufferBytes];

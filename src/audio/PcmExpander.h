@@ -2,6 +2,7 @@
 
 // Expansion of the engine's wave formats to 16-bit PCM, for outputs that play only PCM.
 
+#include "audio/CodecTable.h"
 #include "platform/WaveOutput.h"
 
 #include <cstddef>
@@ -9,16 +10,15 @@
 #include <memory>
 #include <vector>
 
-struct gsm_state;
-
 namespace tessa {
 
 // Turns the bytes of any of the engine's formats into 16-bit PCM, as a device that plays only PCM
-// needs. GSM keeps its decoder history from block to block, as a stream; reset() forgets it.
+// needs, with the codec table's decoder of the format. GSM keeps its decoder history from block to
+// block, as a stream; reset() forgets it.
 class PcmExpander : public platform::SampleExpander {
 public:
+    // A format that is none of the engine's expands to nothing.
     explicit PcmExpander(const platform::WaveFormat& format);
-    ~PcmExpander() override;
     PcmExpander(const PcmExpander&) = delete;
     PcmExpander& operator=(const PcmExpander&) = delete;
 
@@ -31,11 +31,12 @@ public:
     size_t samplesFor(size_t length) const;
 
 private:
-    platform::WaveFormat format_;
-    gsm_state* gsm_ = nullptr;
+    const Codec* codec_;
+    std::unique_ptr<SampleDecoder> decoder_;
 };
 
-// The factory a PCM-only output is given.
+// The factory a PCM-only output is given: an expander for each of the engine's formats, null for any
+// other format, which the output then refuses.
 platform::SampleExpanderFactory pcmExpanderFactory();
 
 } // namespace tessa

@@ -14,8 +14,6 @@ namespace tessa {
 // different files merge.
 namespace engine_internal {
 
-std::atomic<int> enginesCreated{0};
-
 // A block as the engine queues it: the output sees only the WaveBlock part.
 struct QueuedBlock : platform::WaveBlock {
     std::unique_ptr<uint8_t[]> copy;
@@ -97,8 +95,7 @@ struct PlaybackEngine::Channel {
 };
 
 PlaybackEngine::PlaybackEngine(std::shared_ptr<platform::WaveOutput> output)
-    : output_(std::move(output)), pending_(std::make_shared<std::atomic<int32_t>>(0)),
-      instance_(++engine_internal::enginesCreated) {}
+    : output_(std::move(output)), pending_(std::make_shared<std::atomic<int32_t>>(0)) {}
 
 PlaybackEngine::~PlaybackEngine() {
     if (deviceHeld_)
@@ -160,7 +157,7 @@ bool PlaybackEngine::open(int mode) {
     };
     if (open_)
         return fail();
-    const auto format = platform::waveFormatForMode(mode);
+    const auto format = waveFormatForMode(mode);
     if (format) {
         lastResult_ = output_->query(*format);
         if (lastResult_ != platform::WaveResult::Ok)

@@ -4,6 +4,7 @@
 // each block the player hands it (one second of audio at a time) as a private copy, and frees every
 // block on its own callback thread once the output hands it back.
 
+#include "audio/CodecTable.h"
 #include "platform/WaveOutput.h"
 
 #include <atomic>
@@ -14,15 +15,6 @@
 #include <vector>
 
 namespace tessa {
-
-// Output modes: the wave format the output is opened with.
-enum OutputMode : int {
-    OutputImaAdpcm = 0,
-    OutputMuLaw = 1,
-    OutputALaw = 2,
-    OutputPcm = 3,
-    OutputGsm = 4,
-};
 
 class PlaybackEngine {
 public:
@@ -55,8 +47,6 @@ public:
     bool callbackThreadRunning() const { return threadRunning_; }
     // Callback threads given up by close() that have not ended yet.
     int abandonedCallbackThreads() const;
-    // Engines created in this process; the output receives nothing of it, it only tells them apart.
-    int instanceValue() const { return instance_; }
 
     struct Channel;
 
@@ -75,7 +65,6 @@ private:
     std::shared_ptr<std::atomic<int32_t>> pending_;
     std::vector<std::shared_ptr<Channel>> abandoned_;
     platform::WaveResult lastResult_ = platform::WaveResult::Ok;
-    int instance_ = 0;
 };
 
 } // namespace tessa

@@ -1,11 +1,9 @@
 #include "audio/RecordingWriter.h"
 
-#include "audio/G711.h"
-#include "audio/GsmCodec.h"
-#include "audio/ImaAdpcm.h"
+#include "audio/CodecTable.h"
+#include "audio/WavWriter.h"
 #include "platform/CodePage.h"
 
-#include <algorithm>
 #include <cstring>
 #include <QFile>
 
@@ -20,31 +18,6 @@ constexpr size_t kMaxNoteBytes = 63; // the reader tests only lines shorter than
 void setError(QString* error, const QString& text) {
     if (error)
         *error = text;
-}
-
-QByteArray encodeGsm(std::span<const int16_t> samples) {
-    const size_t frames = (samples.size() + GsmCodec::kFrameSamples - 1) / GsmCodec::kFrameSamples;
-    QByteArray out(qsizetype(frames * GsmCodec::kFrameBytes), '\0');
-    GsmCodec codec;
-    if (!codec.isValid())
-        return {};
-    int16_t frame[GsmCodec::kFrameSamples];
-    for (size_t f = 0; f < frames; ++f) {
-        const size_t first = f * GsmCodec::kFrameSamples;
-        const size_t count = std::min(GsmCodec::kFrameSamples, samples.size() - first);
-        std::fill(std::copy_n(samples.data() + first, count, frame), frame + GsmCodec::kFrameSamples,
-                  int16_t(0));
-        codec.encode(frame, reinterpret_cast<uint8_t*>(out.data()) + f * GsmCodec::kFrameBytes);
-    }
-    return out;
-}
-
-template <uint8_t (*compress)(int16_t)>
-QByteArray encodeG711(std::span<const int16_t> samples) {
-    QByteArray out(qsizetype(samples.size()), '\0');
-    for (size_t i = 0; i < samples.size(); ++i)
-        out[qsizetype(i)] = char(compress(samples[i]));
-    return out;
 }
 
 // Why a line would not be taken as the note, or empty when it would.
@@ -102,41 +75,9 @@ bool writeFile(const QString& path, const QByteArray& bytes, QString* error) {
 
 } // namespace writer_internal
 
-ImaWavHeader ImaWavHeader::make(uint32_t dataSize, uint32_t sampleCount) {
-    ImaWavHeader h{};
-    std::memcpy(h.riff, "RIFF", 4);
-    h.riffSize = uint32_t(kSize - 8 + dataSize);
-    std::memcpy(h.waveFmt, "WAVEfmt ", 8);
-    h.formatSize = 20;
-    h.formatTag = FormatImaAdpcm;
-    h.channels = 1;
-    h.sampleRate = 8000;
-    h.bytesPerSecond = 4055;
-    h.blockAlign = uint16_t(kImaBlockBytes);
-    h.bitsPerSample = 4;
-    h.extraSize = 2;
-    h.samplesPerBlock = uint16_t(kImaBlockSamples);
-    std::memcpy(h.fact, "fact", 4);
-    h.factSize = 4;
-    h.sampleCount = sampleCount;
-    std::memcpy(h.data, "data", 4);
-    h.dataSize = dataSize;
-    return h;
-}
-
 QByteArray encodeContainerAudio(uint32_t formatCode, std::span<const int16_t> samples) {
-    switch (formatCode) {
-    case FormatImaAdpcm:
-        return encodeImaAdpcm(samples);
-    case FormatGsm:
-        return writer_internal::encodeGsm(samples);
-    case FormatMuLaw:
-        return writer_internal::encodeG711<compressMuLaw>(samples);
-    case FormatALaw:
-        return writer_internal::encodeG711<compressALaw>(samples);
-    default:
-        return {};
-    }
+    const Codec* codec = findFormatCode(formatCode);
+    return codec ? codec->encode(samples) : QByteArray();
 }
 
 QByteArray bookmarkElement(BookmarkSpan span) {
@@ -170,21 +111,19 @@ std::optional<QByteArray> containerTextArea(const QString& note, std::optional<B
 }
 
 QByteArray plainWavRecording(std::span<const int16_t> samples) {
-    const QByteArray audio = encodeImaAdpcm(samples);
-    const ImaWavHeader header = ImaWavHeader::make(uint32_t(audio.size()), uint32_t(samples.size()));
-    QByteArray out(reinterpret_cast<const char*>(&header), sizeof header);
-    out += audio;
-    return out;
+    const Codec& ima = codecOf(Coding::ImaAdpcm);
+    return wavFile(ima.coding, ima.encode(samples), uint32_t(samples.size()));
 }
 
 std::optional<QByteArray> containerRecording(std::span<const int16_t> samples,
                                              const ContainerContent& content, QString* error) {
-    const uint32_t code = content.formatCode;
-    if (code != FormatImaAdpcm && code != FormatGsm && code != FormatMuLaw && code != FormatALaw) {
-        writer_internal::setError(error, QStringLiteral("format code %1 cannot be written").arg(code));
+    const Codec* codec = findFormatCode(content.formatCode);
+    if (!codec) {
+        writer_internal::setError(error,
+                                  QStringLiteral("format code %1 cannot be written").arg(content.formatCode));
         return std::nullopt;
     }
-    const QByteArray audio = encodeContainerAudio(code, samples);
+    const QByteArray audio = codec->encode(samples);
     if (audio.isEmpty() && !samples.empty()) {
         writer_internal::setError(error, QStringLiteral("the audio could not be coded"));
         return std::nullopt;

@@ -5,7 +5,6 @@
 // note line and the bookmark element, audio from byte 1440 in the coding its format code names).
 
 #include "format/ContainerHeader.h"
-#include "format/LittleEndian.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,47 +14,6 @@
 #include <span>
 
 namespace tessa {
-
-// The 60-byte header of an IMA ADPCM WAV file as the recorder and the WAV export write it.
-struct ImaWavHeader {
-    char riff[4];
-    LeU32 riffSize; // file size - 8
-    char waveFmt[8];
-    LeU32 formatSize;
-    LeU16 formatTag;
-    LeU16 channels;
-    LeU32 sampleRate;
-    LeU32 bytesPerSecond;
-    LeU16 blockAlign;
-    LeU16 bitsPerSample;
-    LeU16 extraSize;
-    LeU16 samplesPerBlock;
-    char fact[4];
-    LeU32 factSize;
-    LeU32 sampleCount;
-    char data[4];
-    LeU32 dataSize;
-
-    static constexpr size_t kSize = 60;
-    static ImaWavHeader make(uint32_t dataSize, uint32_t sampleCount);
-};
-static_assert(sizeof(ImaWavHeader) == ImaWavHeader::kSize);
-static_assert(offsetof(ImaWavHeader, riffSize) == 4);
-static_assert(offsetof(ImaWavHeader, waveFmt) == 8);
-static_assert(offsetof(ImaWavHeader, formatSize) == 16);
-static_assert(offsetof(ImaWavHeader, formatTag) == 20);
-static_assert(offsetof(ImaWavHeader, channels) == 22);
-static_assert(offsetof(ImaWavHeader, sampleRate) == 24);
-static_assert(offsetof(ImaWavHeader, bytesPerSecond) == 28);
-static_assert(offsetof(ImaWavHeader, blockAlign) == 32);
-static_assert(offsetof(ImaWavHeader, bitsPerSample) == 34);
-static_assert(offsetof(ImaWavHeader, extraSize) == 36);
-static_assert(offsetof(ImaWavHeader, samplesPerBlock) == 38);
-static_assert(offsetof(ImaWavHeader, fact) == 40);
-static_assert(offsetof(ImaWavHeader, factSize) == 44);
-static_assert(offsetof(ImaWavHeader, sampleCount) == 48);
-static_assert(offsetof(ImaWavHeader, data) == 52);
-static_assert(offsetof(ImaWavHeader, dataSize) == 56);
 
 // A bookmark segment in whole seconds; the reader ignores one whose start is not below its end.
 struct BookmarkSpan {
@@ -70,7 +28,8 @@ struct ContainerContent {
 };
 
 // The samples coded for a container's format code: IMA ADPCM blocks (17), GSM frames (49), mu-law (7) or
-// A-law (6) bytes. The last block or frame is padded with silence. Empty for any other code.
+// A-law (6) bytes, by the codec table's encoders. The last block or frame is padded with silence. Empty
+// for any other code.
 QByteArray encodeContainerAudio(uint32_t formatCode, std::span<const int16_t> samples);
 
 // The bookmark element as the reader's grammar accepts it: the same opening tag stands at both ends.

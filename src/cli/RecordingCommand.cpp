@@ -22,8 +22,8 @@ int RecordingCommand::run(const Args& args, Io io) const {
         return inputError(io, QStringLiteral("cannot open %1").arg(path));
 
     const bool container = isContainerPath(path);
-    uint32_t dataOffset = 60;
-    uint32_t formatCode = FormatImaAdpcm; // a plain WAV recording is IMA ADPCM from byte 60
+    uint32_t dataOffset = kPlainWavDataOffset;
+    uint32_t formatCode = codecOf(Coding::ImaAdpcm).formatCode; // a plain WAV recording's coding
     if (container) {
         ContainerHeader header{};
         if (file.read(reinterpret_cast<char*>(&header), sizeof header) != qint64(sizeof header))

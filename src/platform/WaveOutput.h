@@ -3,23 +3,19 @@
 // The waveform-audio output behind the playback engine: one device opened for one wave format, fed
 // blocks of bytes, handing each block back once it has played (or once a reset discarded it).
 
+#include "format/WavHeader.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <vector>
 
 namespace tessa::platform {
 
-// Wave format tags the engine opens the output with.
-enum WaveFormatTag : uint16_t {
-    WaveTagPcm = 1,
-    WaveTagALaw = 6,
-    WaveTagMuLaw = 7,
-    WaveTagImaAdpcm = 17,
-    WaveTagGsm = 49,
-};
+// The tags of the formats an output is opened with are the WAVE format tags.
+using tessa::WaveFormatTag;
+using enum tessa::WaveFormatTag;
 
 // The format a device is opened for; all of the program's formats are mono at 8000 samples per second.
 struct WaveFormat {
@@ -34,9 +30,6 @@ struct WaveFormat {
 
     bool operator==(const WaveFormat&) const = default;
 };
-
-// The format of an engine output mode 0-4 (IMA ADPCM, mu-law, A-law, 16-bit PCM, GSM 06.10), or nullopt.
-std::optional<WaveFormat> waveFormatForMode(int mode);
 
 // A block handed to the output. It belongs to the output from write() until it is handed back through
 // the completion function; the engine then frees it on its callback thread.

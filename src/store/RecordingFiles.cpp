@@ -1,5 +1,6 @@
 #include "store/RecordingFiles.h"
 
+#include "audio/CodecTable.h"
 #include "format/CardRecord.h"
 #include "format/ContainerHeader.h"
 #include "phonebook/ContactList.h"
@@ -77,7 +78,7 @@ RecordingLengths measureFile(const QString& path) {
         return {};
     uint8_t head[ContainerHeader::kSize] = {};
     const qint64 got = file.read(reinterpret_cast<char*>(head), sizeof head);
-    return measureRecording(fileNameOf(path), file.size(), head, got > 0 ? size_t(got) : 0);
+    return measureRecording(path, file.size(), head, got > 0 ? size_t(got) : 0);
 }
 
 } // namespace
@@ -188,30 +189,29 @@ bool isRecordingFileName(const QString& name) {
 }
 
 // Stored durations count 4096 bytes a second of WAV and round container lengths up; displayed lengths drop
-// remainders and count 4055 bytes a second of IMA ADPCM. Files are opened for reading only, so that a
-// write-protected card or folder still gives its recordings their length.
-RecordingLengths measureRecording(const QString& fileName, qint64 size, const uint8_t* head,
-                                  size_t headLength) {
+// remainders and count 4055 bytes a second of IMA ADPCM (the codec table's two measures). Files are
+// opened for reading only, so that a write-protected card or folder still gives its recordings their
+// length.
+RecordingLengths measureRecording(const QString& path, qint64 size, const uint8_t* head, size_t headLength) {
     RecordingLengths lengths;
     if (size <= 0 || size > (qint64(1) << 48))
         return lengths;
-    if (!fileName.contains(QStringLiteral(".xtr"))) {
-        lengths.stored = size <= 4155 ? 0 : uint32_t((size - 60) / 4096);
-        lengths.displayed = size < 60 ? 0 : uint32_t((size - 60) / 4055);
-        return lengths;
-    }
     ContainerHeader header{};
     std::memcpy(&header, head, std::min(headLength, sizeof header));
-    const qint64 dataOffset = header.dataOffset;
-    const uint32_t format = header.formatCode;
-    if (size > 3089 && dataOffset <= size) {
-        const qint64 rate = format == FormatGsm ? 1650 : format == FormatImaAdpcm ? 4096 : 8000;
-        lengths.stored = uint32_t((size - dataOffset + rate - 1) / rate);
+    const RecordingLayout layout = recordingLayout(path, header);
+    const qint64 dataOffset = layout.dataOffset;
+    const qint64 stored = layout.codec->storedBytesPerSecond;
+    const qint64 displayed = layout.codec->durationBytesPerSecond;
+    if (!layout.container) {
+        // Only whole seconds count, and a recording of less than one is none.
+        lengths.stored = size < dataOffset + stored ? 0 : uint32_t((size - dataOffset) / stored);
+        lengths.displayed = size < dataOffset ? 0 : uint32_t((size - dataOffset) / displayed);
+        return lengths;
     }
-    if (size >= dataOffset) {
-        const qint64 rate = format == FormatGsm ? 1650 : format == FormatImaAdpcm ? 4055 : 8000;
-        lengths.displayed = uint32_t((size - dataOffset) / rate);
-    }
+    if (size > 3089 && dataOffset <= size)
+        lengths.stored = uint32_t((size - dataOffset + stored - 1) / stored);
+    if (size >= dataOffset)
+        lengths.displayed = uint32_t((size - dataOffset) / displayed);
     return lengths;
 }
 

@@ -39,13 +39,13 @@ QString monthFolderPath(char driveLetter, int modelCode, uint32_t month);
 // A recording file name contains ".wav" or ".xtr" anywhere.
 bool isRecordingFileName(const QString& name);
 
-// Both lengths of a recording from its file name, size and first bytes (the container header).
+// Both lengths of a recording from its path (whether it is a container), size and first bytes (the
+// container header).
 struct RecordingLengths {
     uint32_t stored = 0;    // seconds in a record's duration fields
     uint32_t displayed = 0; // seconds shown in the record list
 };
-RecordingLengths measureRecording(const QString& fileName, qint64 size, const uint8_t* head,
-                                  size_t headLength);
+RecordingLengths measureRecording(const QString& path, qint64 size, const uint8_t* head, size_t headLength);
 
 // Seconds stored in a record's duration fields (rebuild and import).
 uint32_t storedDuration(const QString& programPath);

@@ -174,7 +174,7 @@ TEST(OpenRecordingPeers, Wav49GsmExpandsLikeSox) {
     const auto soxSamples = samplesOf(TempDir::read(raw));
 
     // Handed over in pieces of whole blocks, as an engine's writes would come.
-    PcmExpander expander(*platform::waveFormatForMode(4));
+    PcmExpander expander(*waveFormatForMode(4));
     std::vector<int16_t> ours;
     for (qsizetype pos = 0; pos < data.size(); pos += 65 * 25)
         expander.expand(reinterpret_cast<const uint8_t*>(data.constData()) + pos,

@@ -75,17 +75,20 @@ TEST(OpenRecording, CodingsAndDurationsFollowTheFormatCode) {
     for (const Case c : {Case{17, 17, 16000, 3}, Case{49, 49, 1650, 3}, Case{6, 6, 8000, 2},
                          Case{7, 7, 8000, 1}, Case{0, 7, 8000, 1}, Case{49 + 65536, 7, 8000, 1},
                          Case{0xFFFFFFFF, 7, 8000, 1}, Case{17u << 16, 7, 8000, 1}}) {
-        const RecordingCoding coding = codingOfFormat(c.code);
-        EXPECT_EQ(coding.formatCode, c.expectedCode) << c.code;
-        EXPECT_EQ(coding.bytesPerSecond, c.bytesPerSecond) << c.code;
-        EXPECT_EQ(coding.outputMode, c.mode) << c.code;
+        const Codec& codec = codecOfFormatCode(c.code);
+        EXPECT_EQ(codec.formatCode, c.expectedCode) << c.code;
+        EXPECT_EQ(codec.readBytesPerSecond, c.bytesPerSecond) << c.code;
+        EXPECT_EQ(codec.playbackMode, c.mode) << c.code;
     }
-    EXPECT_EQ(playerDuration(1440 + 4055 * 3 - 1, 1440, 17), 2u);
-    EXPECT_EQ(playerDuration(1440 + 4055 * 3, 1440, 17), 3u);
-    EXPECT_EQ(playerDuration(1440 + 1650 * 3 + 10, 1440, 49), 3u);
-    EXPECT_EQ(playerDuration(1440 + 16000, 1440, 49 + 65536), 2u);
-    EXPECT_EQ(playerDuration(1440 + 7999, 1440, 6), 0u);
-    EXPECT_EQ(playerDuration(100, 1440, 7), 0u);
+    const auto duration = [](uint64_t size, uint32_t offset, uint32_t code) {
+        return playerDuration(size, offset, codecOfFormatCode(code));
+    };
+    EXPECT_EQ(duration(1440 + 4055 * 3 - 1, 1440, 17), 2u);
+    EXPECT_EQ(duration(1440 + 4055 * 3, 1440, 17), 3u);
+    EXPECT_EQ(duration(1440 + 1650 * 3 + 10, 1440, 49), 3u);
+    EXPECT_EQ(duration(1440 + 16000, 1440, 49 + 65536), 2u);
+    EXPECT_EQ(duration(1440 + 7999, 1440, 6), 0u);
+    EXPECT_EQ(duration(100, 1440, 7), 0u);
 }
 
 TEST(OpenRecording, CapitalXtrIsAPlainWavRecording) {
@@ -182,7 +185,7 @@ TEST(OpenRecording, GsmSecondsDecodeFiftyFramesAndNeverTheTail) {
         EXPECT_TRUE(std::equal(second.begin(), second.end(), expected.begin() + n * 8000)) << n;
     }
     EXPECT_TRUE(r.readSecondSamples(3).empty());
-    // Played as 16-bit PCM of the same samples; the decoder runs on from where it stood.
+    // Played as 16-bit PCM of the same samples.
     EXPECT_EQ(r.readSecondForPlaying(2).size(), 16000u);
 }
 

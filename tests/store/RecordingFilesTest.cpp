@@ -1,5 +1,6 @@
 #include "store/RecordingFiles.h"
 
+#include "audio/OpenRecording.h"
 #include "format/ContainerHeader.h"
 #include "phonebook/ContactList.h"
 #include "support/CardFixtures.h"
@@ -145,4 +146,23 @@ TEST(ImportRecord, BuiltFromTheNameAndTheFile) {
     EXPECT_EQ(r->fullPath.text(), path);
     EXPECT_EQ(r->index.get(), 0u);
     EXPECT_FALSE(buildRecordFromFile(dir.file(QStringLiteral("20180115093012-X-1.wav")), nullptr));
+}
+
+// One rule tells a container from a plain WAV recording for every reader: the path contains ".xtr",
+// whatever part of it and whatever the file's own name says.
+TEST(RecordingLength, TheWholePathTellsAContainerAsThePlayerSees) {
+    TempDir dir;
+    const QByteArray gsm = container(1440 + 1650 * 3, 1440, FormatGsm);
+    const QString inContainerFolder = dir.write(QStringLiteral("old.xtr/") + kStamp + "-I-1.wav", gsm);
+    EXPECT_EQ(storedDuration(inContainerFolder), 3u);
+    EXPECT_EQ(displayLength(inContainerFolder), 3u);
+    EXPECT_EQ(inspectRecording(inContainerFolder).duration, 3u);
+    EXPECT_TRUE(inspectRecording(inContainerFolder).container);
+
+    // Capitals are no container: the same bytes measure as IMA ADPCM from byte 60.
+    const QString capitals = dir.write(kStamp + "-I-1.XTR", gsm);
+    EXPECT_EQ(storedDuration(capitals), uint32_t((gsm.size() - 60) / 4096));
+    EXPECT_EQ(displayLength(capitals), uint32_t((gsm.size() - 60) / 4055));
+    EXPECT_EQ(inspectRecording(capitals).duration, uint32_t((gsm.size() - 60) / 4055));
+    EXPECT_FALSE(inspectRecording(capitals).container);
 }

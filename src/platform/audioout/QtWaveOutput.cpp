@@ -26,14 +26,6 @@ QAudioFormat pcmFormat() {
     return f;
 }
 
-// The five formats of the engine, as the device is asked for them.
-bool knownFormat(const WaveFormat& format) {
-    for (int mode = 0; mode <= 4; ++mode)
-        if (waveFormatForMode(mode) == format)
-            return true;
-    return false;
-}
-
 } // namespace qt_wave_output_internal
 
 QtWaveOutput::QtWaveOutput(SampleExpanderFactory expanders) : expanders_(std::move(expanders)) {
@@ -60,9 +52,10 @@ void QtWaveOutput::onAudioThread(F&& work) {
         QMetaObject::invokeMethod(context_, std::forward<F>(work), Qt::BlockingQueuedConnection);
 }
 
+// A format is played when the audio layer can expand it to PCM; the output knows no coding itself.
 WaveResult QtWaveOutput::query(const WaveFormat& format) {
     using namespace qt_wave_output_internal;
-    if (!knownFormat(format))
+    if (!expanders_ || !expanders_(format))
         return WaveResult::BadFormat;
     WaveResult result = WaveResult::Ok;
     onAudioThread([&] {
@@ -77,7 +70,8 @@ WaveResult QtWaveOutput::query(const WaveFormat& format) {
 
 WaveResult QtWaveOutput::open(const WaveFormat& format, WaveBlockDone done) {
     using namespace qt_wave_output_internal;
-    if (!knownFormat(format))
+    std::unique_ptr<SampleExpander> expander = expanders_ ? expanders_(format) : nullptr;
+    if (!expander)
         return WaveResult::BadFormat;
     {
         std::lock_guard lock(mutex_);
@@ -108,7 +102,7 @@ WaveResult QtWaveOutput::open(const WaveFormat& format, WaveBlockDone done) {
     std::lock_guard lock(mutex_);
     open_ = true;
     done_ = std::move(done);
-    expander_ = expanders_(format);
+    expander_ = std::move(expander);
     return WaveResult::Ok;
 }
 

@@ -395,7 +395,7 @@ TEST_F(QtWaveOutputOnPrivateServer, ResetSilencesAndReturnsQueuedBlocksAtOnce) {
 
 TEST_F(QtWaveOutputOnPrivateServer, HandsBlocksBackInOrderAndClosesOnlyWhenEmpty) {
     platform::QtWaveOutput output(pcmExpanderFactory());
-    const platform::WaveFormat pcm = *platform::waveFormatForMode(OutputPcm);
+    const platform::WaveFormat pcm = *waveFormatForMode(OutputPcm);
     EXPECT_EQ(output.query(pcm), WaveResult::Ok);
     platform::WaveFormat stereo = pcm;
     stereo.channels = 2;

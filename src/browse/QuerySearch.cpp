@@ -2,14 +2,13 @@
 
 #include "browse/RecordSort.h"
 #include "config/Settings.h"
+#include "store/ProgressThrottle.h"
 #include "store/RecordCollection.h"
-#include "store/SinkChannel.h"
 
 #include <algorithm>
+#include <limits>
 #include <QDate>
 #include <QTime>
-
-#include <limits>
 
 namespace tessa {
 namespace {
@@ -172,24 +171,28 @@ bool walkQuery(RecordCollection& records, const QueryConditions& conditions, con
     return true;
 }
 
-// Hands the walk's reports to the outbox.
+// Hands the walk's reports to the GUI thread. It holds a link to the queue, not the search: a worker let
+// go at close may still report after the search is gone, and its reports are then dropped.
 class QuerySearch::Outbox : public QueryWalkReport {
 public:
-    explicit Outbox(QuerySearch& search) : search_(search) {}
-    void progress(uint32_t reached) override { search_.post({Event::Progress, reached, {}, false}); }
-    void hits(std::vector<CallRecord*> found) override {
-        search_.post({Event::Hits, 0, std::move(found), false});
+    Outbox(platform::GuiQueue::Link link, QuerySearch* search) : link_(std::move(link)), search_(search) {}
+    void post(Event event) {
+        // The call runs only while the queue is open, that is while the search lives.
+        link_.post([search = search_, event = std::move(event)] { search->deliver(event); });
     }
+    void progress(uint32_t reached) override { post({Event::Progress, reached, {}, false}); }
+    void hits(std::vector<CallRecord*> found) override { post({Event::Hits, 0, std::move(found), false}); }
 
 private:
-    QuerySearch& search_;
+    platform::GuiQueue::Link link_;
+    QuerySearch* search_;
 };
 
 QuerySearch::QuerySearch(const std::atomic<bool>& quit, QObject* parent) : QObject(parent), quit_(quit) {}
 
 QuerySearch::~QuerySearch() {
-    stop_ = true;
-    worker_.join();
+    worker_.stop();
+    queue_.close();
 }
 
 QuerySearch::Start QuerySearch::start(RecordCollection& records, const QueryConditions& conditions,
@@ -198,15 +201,14 @@ QuerySearch::Start QuerySearch::start(RecordCollection& records, const QueryCond
         return Start::NothingToSearch;
     if (active_)
         return Start::NotStarted;
-    stop_ = false;
     active_ = true;
     const uint32_t total = uint32_t(std::min<size_t>(records.count(), UINT32_MAX));
-    const bool launched = worker_.start([this, &records, conditions, pacing, total] {
-        // Everything, the start included, goes through the outbox so that the GUI thread sees it in order.
-        post({Event::Started, total, {}, false});
-        Outbox outbox(*this);
-        const bool complete = walkQuery(records, conditions, stop_, quit_, outbox, pacing);
-        post({Event::Ended, 0, {}, !complete});
+    const bool launched = worker_.start([outbox = Outbox(queue_.link(), this), &records, &quit = quit_,
+                                         conditions, pacing, total](const std::atomic<bool>& stop) mutable {
+        // Everything, the start included, goes through the queue so that the GUI thread sees it in order.
+        outbox.post({Event::Started, total, {}, false});
+        const bool complete = walkQuery(records, conditions, stop, quit, outbox, pacing);
+        outbox.post({Event::Ended, 0, {}, !complete});
     });
     if (!launched) {
         active_ = false;
@@ -216,56 +218,26 @@ QuerySearch::Start QuerySearch::start(RecordCollection& records, const QueryCond
 }
 
 void QuerySearch::stopAndWait() {
-    stop_ = true;
-    worker_.join();
-    deliver();
+    worker_.stop();
+    queue_.flush();
 }
 
-void QuerySearch::post(Event event) {
-    bool wasEmpty = false;
-    {
-        std::lock_guard lock(mutex_);
-        wasEmpty = outbox_.empty();
-        outbox_.push_back(std::move(event));
+void QuerySearch::deliver(const Event& event) {
+    switch (event.kind) {
+    case Event::Started:
+        emit started(event.value);
+        break;
+    case Event::Progress:
+        emit progress(event.value);
+        break;
+    case Event::Hits:
+        emit hitsFound(event.hits);
+        break;
+    case Event::Ended:
+        active_ = false;
+        emit ended(event.stopped);
+        break;
     }
-    // One delivery takes everything queued by then; later reports ask for another.
-    if (wasEmpty)
-        QMetaObject::invokeMethod(
-            this, [this] { deliver(); }, Qt::QueuedConnection);
-}
-
-void QuerySearch::deliver() {
-    // A receiver that runs the event loop must not see later reports before earlier ones; the outer
-    // delivery goes on taking them in order.
-    if (delivering_)
-        return;
-    delivering_ = true;
-    for (;;) {
-        Event event;
-        {
-            std::lock_guard lock(mutex_);
-            if (outbox_.empty())
-                break;
-            event = std::move(outbox_.front());
-            outbox_.pop_front();
-        }
-        switch (event.kind) {
-        case Event::Started:
-            emit started(event.value);
-            break;
-        case Event::Progress:
-            emit progress(event.value);
-            break;
-        case Event::Hits:
-            emit hitsFound(event.hits);
-            break;
-        case Event::Ended:
-            active_ = false;
-            emit ended(event.stopped);
-            break;
-        }
-    }
-    delivering_ = false;
 }
 
 } // namespace tessa

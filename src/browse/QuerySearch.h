@@ -7,14 +7,13 @@
 // worker adds the walk, the stop request and the hand-over of hits to the GUI thread.
 
 #include "format/CallRecord.h"
-#include "store/WorkerSlot.h"
+#include "platform/GuiQueue.h"
+#include "platform/WorkerSlot.h"
 
 #include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <deque>
-#include <mutex>
 #include <optional>
 #include <QDateTime>
 #include <QLocale>
@@ -121,7 +120,7 @@ bool walkQuery(RecordCollection& records, const QueryConditions& conditions, con
                const std::atomic<bool>& quit, QueryWalkReport& report, const QueryPacing& pacing = {});
 
 // The search worker. Lives on the GUI thread; its signals are emitted there, in the order the worker
-// reported, and nothing the worker found is lost: hits wait in an outbox until the GUI thread takes them.
+// reported, and nothing the worker found is lost: hits wait in the queue until the GUI thread takes them.
 class QuerySearch : public QObject {
     Q_OBJECT
 
@@ -129,7 +128,7 @@ public:
     enum class Start { Started, NothingToSearch, NotStarted };
 
     explicit QuerySearch(const std::atomic<bool>& quit, QObject* parent = nullptr);
-    // Stops and waits for the worker; nothing is emitted any more.
+    // Stops the worker, waiting for it at most 500 ms; nothing is emitted any more.
     ~QuerySearch() override;
 
     // Walks the records on a worker thread; started() comes first, ended() last. With no condition on, or
@@ -137,8 +136,8 @@ public:
     Start start(RecordCollection& records, const QueryConditions& conditions, const QueryPacing& pacing = {});
     // From start() until ended() has been emitted.
     bool running() const { return active_; }
-    void requestStop() { stop_ = true; }
-    // Sets the stop request, waits for the worker and emits at once what it had found and ended().
+    // Sets the stop request, waits for the worker (at most 500 ms) and emits at once what it had found,
+    // ended() included once it has ended.
     void stopAndWait();
 
 signals:
@@ -157,16 +156,13 @@ private:
     };
     class Outbox;
 
-    void post(Event event);
-    void deliver();
+    void deliver(const Event& event);
 
     const std::atomic<bool>& quit_;
-    std::atomic<bool> stop_{false};
     bool active_ = false;
-    bool delivering_ = false;
-    std::mutex mutex_; // guards outbox_
-    std::deque<Event> outbox_;
-    WorkerSlot worker_;
+    // Without the quit flag: the end of a walk that quit cut short is still delivered.
+    platform::GuiQueue queue_;
+    platform::WorkerSlot worker_;
 };
 
 } // namespace tessa

@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QHash>
-#include <QMetaObject>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QStringList>
@@ -129,19 +128,28 @@ void DeviceLink::close() {
         QMutexLocker lock(&sinks.mutex);
         sinks.links.remove(sinkId_);
     }
-    // The library is left loaded: a vendor library may keep code running briefly after Free.
-    exports_->free();
+    queue_.close();
+    // The library is left loaded: a vendor library may keep code running briefly after Free, or not return
+    // from it at all. The thread owns nothing but the export's address.
+    if (freeing_.start([free = exports_->free] { free(); }))
+        freeing_.stop();
+    else
+        exports_->free();
 }
 
 void DeviceLink::notifyTrampoline(void* context, unsigned int event, long data) {
-    DeviceSinkRegistry& sinks = deviceSinks();
-    QMutexLocker lock(&sinks.mutex);
-    DeviceLink* link = sinks.links.value(reinterpret_cast<quintptr>(context));
-    if (!link)
-        return;
-    // Queued with the link as context: dropped by Qt should the link be gone when it is due.
-    QMetaObject::invokeMethod(
-        link, [link, event, data] { link->deliver(event, data); }, Qt::QueuedConnection);
+    DeviceLink* link = nullptr;
+    GuiQueue::Link target;
+    {
+        DeviceSinkRegistry& sinks = deviceSinks();
+        QMutexLocker lock(&sinks.mutex);
+        link = sinks.links.value(reinterpret_cast<quintptr>(context));
+        if (!link)
+            return;
+        target = link->queue_.link();
+    }
+    // The call runs only while the link's queue is open, that is until close(): the link is alive then.
+    target.post([link, event, data] { link->deliver(event, data); });
 }
 
 void DeviceLink::deliver(unsigned event, long data) {

@@ -14,6 +14,8 @@
 // The library serves one link per process: open one DeviceLink at a time.
 
 #include "format/DeviceParameters.h"
+#include "platform/GuiQueue.h"
+#include "platform/WorkerSlot.h"
 
 #include <atomic>
 #include <cstdint>
@@ -47,7 +49,8 @@ public:
     bool writeAll(const tagDeviceParameters& parameters, uint32_t* request);
 
     // Closes the link; no notification is emitted after this, not even one already on its way. The link
-    // goes down without linkChanged() so that a window being torn down hears nothing more.
+    // goes down without linkChanged() so that a window being torn down hears nothing more. Waits for the
+    // library's Free at most 500 ms; a library that takes longer is left to finish it on its own.
     void close();
 
 signals:
@@ -70,6 +73,8 @@ private:
     std::atomic<bool> live_{false}; // between open() and close(): notifications are emitted
     bool linkUp_ = false;
     quintptr sinkId_ = 0;
+    platform::GuiQueue queue_; // the library's notifications to this object's thread; closed by close()
+    platform::WorkerSlot freeing_;
 };
 
 } // namespace tessa::platform

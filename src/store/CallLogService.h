@@ -10,6 +10,10 @@
 #include <memory>
 #include <QObject>
 
+namespace tessa::platform {
+class GuiQueue;
+}
+
 namespace tessa {
 
 struct AppState;
@@ -17,12 +21,11 @@ class LoadSink;
 class Lister;
 class LogLoader;
 class RebuildWorker;
-class SinkChannel;
 
 class CallLogService : public QObject {
 public:
     CallLogService(AppState& state, LoadSink& sink, QObject* parent = nullptr);
-    // Shuts down first.
+    // Shuts down first. Parts that a worker let go at shutdown may still use are kept, not freed.
     ~CallLogService() override;
 
     // Timers 10 and 30: reload the month logs of the current model. False when there is none.
@@ -40,14 +43,15 @@ public:
     bool busy() const;
     bool rebuildRunning() const;
 
-    // Window closing: sets the quit flag and waits for every worker. Workers stop at their next record or
-    // file and give up any wait for the GUI thread, so this returns promptly even when called from inside
-    // a sink call (such as a backup dialog's local event loop). Nothing reaches the sink afterwards.
-    void shutdown();
+    // Window closing: sets the quit flag and waits for every worker, 500 ms at most in all. Workers stop at
+    // their next record or file and give up any wait for the GUI thread, so this returns promptly even
+    // when called from inside a sink call (such as a backup dialog's local event loop); a worker stuck in
+    // a file operation is let go. Nothing reaches the sink afterwards. False when a worker was let go.
+    bool shutdown();
 
 private:
     AppState& state_;
-    std::unique_ptr<SinkChannel> channel_;
+    std::unique_ptr<platform::GuiQueue> queue_;
     std::unique_ptr<Lister> lister_;
     std::unique_ptr<RebuildWorker> rebuild_;
     std::unique_ptr<LogLoader> loader_;

@@ -2,7 +2,7 @@
 
 #include "store/AppState.h"
 #include "store/LoadSink.h"
-#include "store/SinkChannel.h"
+#include "store/ProgressThrottle.h"
 
 #include <array>
 #include <thread>
@@ -21,13 +21,12 @@ public:
         for (const int page : pages)
             rows_[size_t(page)].push_back(record);
     }
-    void flush(SinkChannel& channel) {
+    void flush(LoadSink& sink, platform::GuiQueue& queue) {
         for (size_t page = 0; page < rows_.size(); ++page) {
             if (rows_[page].empty())
                 continue;
-            channel.post([page = int(page), rows = std::move(rows_[page])](LoadSink& sink) {
-                sink.appendRows(page, rows);
-            });
+            queue.post(
+                [&sink, page = int(page), rows = std::move(rows_[page])] { sink.appendRows(page, rows); });
             rows_[page] = {};
         }
     }
@@ -42,18 +41,19 @@ QString listerCountLine(uint32_t done, uint32_t total) {
 
 } // namespace
 
-Lister::Lister(AppState& state, SinkChannel& channel) : state_(state), channel_(channel) {}
+Lister::Lister(AppState& state, LoadSink& sink, platform::GuiQueue& queue)
+    : state_(state), sink_(sink), queue_(queue) {}
 
 Lister::~Lister() {
-    join();
+    stop();
 }
 
-void Lister::join() {
-    worker_.join();
+bool Lister::stop(std::chrono::milliseconds limit) {
+    return worker_.stop(limit);
 }
 
 void Lister::list() {
-    channel_.post([](LoadSink& sink) { sink.clearRecordLists(); });
+    queue_.post([&sink = sink_] { sink.clearRecordLists(); });
     RecordCollection& records = state_.currentRecords();
     if (records.count() > kInlineLimit && worker_.start([this, &records] { walk(records); }))
         return;
@@ -63,10 +63,10 @@ void Lister::list() {
 void Lister::walk(RecordCollection& records) {
     // The GUI thread's own listing is short; a worker (the loader's thread or the lister's) may be asked
     // to stop by the window closing.
-    const bool stoppable = !channel_.onSinkThread();
+    const bool stoppable = !queue_.onGuiThread();
     const uint32_t count = uint32_t(std::min<size_t>(records.count(), UINT32_MAX));
     const int caption = state_.viewMode == ViewBackup ? kProgressCaptionBackup : kProgressCaptionCard;
-    if (!channel_.send([caption, count](LoadSink& sink) {
+    if (!queue_.send([&sink = sink_, caption, count] {
             sink.showProgress(caption, count, false);
             return true;
         }))
@@ -86,19 +86,19 @@ void Lister::walk(RecordCollection& records) {
         rows.add(&record, pagesOfRecord(record));
         ++handled;
         if (++pending == kRecordsPerChunk) {
-            rows.flush(channel_);
+            rows.flush(sink_, queue_);
             pending = 0;
             std::this_thread::yield();
         }
         if (throttle.due(handled == count))
-            channel_.post([handled, line = listerCountLine(handled, shownTotal)](LoadSink& sink) {
+            queue_.post([&sink = sink_, handled, line = listerCountLine(handled, shownTotal)] {
                 sink.setProgress(handled, line);
             });
     }
-    rows.flush(channel_);
+    rows.flush(sink_, queue_);
     // The busy flag drops only when the window has taken every row: until then the rows it is still to
     // receive point into a collection that a card scan would empty.
-    channel_.post([&busy = state_.busy](LoadSink& sink) {
+    queue_.post([&sink = sink_, &busy = state_.busy] {
         sink.hideProgress();
         sink.showPage(PageAll);
         busy = false;

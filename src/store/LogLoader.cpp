@@ -6,8 +6,8 @@
 #include "store/CallLogFile.h"
 #include "store/Lister.h"
 #include "store/LoadSink.h"
+#include "store/ProgressThrottle.h"
 #include "store/RebuildWorker.h"
-#include "store/SinkChannel.h"
 
 #include <algorithm>
 #include <QDir>
@@ -55,15 +55,16 @@ QString loaderRecordLine(const CallRecord* record, uint32_t done, uint32_t count
 
 } // namespace
 
-LogLoader::LogLoader(AppState& state, SinkChannel& channel, Lister& lister, RebuildWorker& rebuild)
-    : state_(state), channel_(channel), lister_(lister), rebuild_(rebuild) {}
+LogLoader::LogLoader(AppState& state, LoadSink& sink, platform::GuiQueue& queue, Lister& lister,
+                     RebuildWorker& rebuild)
+    : state_(state), sink_(sink), queue_(queue), lister_(lister), rebuild_(rebuild) {}
 
 LogLoader::~LogLoader() {
-    join();
+    stop();
 }
 
-void LogLoader::join() {
-    worker_.join();
+bool LogLoader::stop(std::chrono::milliseconds limit) {
+    return worker_.stop(limit);
 }
 
 bool LogLoader::loadMonthLogs() {
@@ -73,7 +74,7 @@ bool LogLoader::loadMonthLogs() {
     if (!busy) {
         // Rows of the backup view point into the collection about to be freed.
         if (state_.viewMode == ViewBackup && !state_.backupRecords.empty())
-            channel_.post([](LoadSink& sink) { sink.clearRecordLists(); });
+            queue_.post([&sink = sink_] { sink.clearRecordLists(); });
         state_.backupRecords.clear();
         state_.months.clear();
     }
@@ -120,7 +121,7 @@ void LogLoader::run(const Plan& plan) {
             return;
     if (state_.quit)
         return;
-    channel_.post([](LoadSink& sink) { sink.hideProgress(); });
+    queue_.post([&sink = sink_] { sink.hideProgress(); });
 
     bool listAgain = true;
     if (!plan.fromCard) {
@@ -129,7 +130,7 @@ void LogLoader::run(const Plan& plan) {
         state_.viewMode = ViewCard;
         if (readIntSetting(QStringLiteral("AutoBackup")) == 1) {
             // The window shows the backup dialog and answers once the user has closed it.
-            const auto started = channel_.send([](LoadSink& sink) { return sink.offerAutoBackup(); });
+            const auto started = queue_.send([&sink = sink_] { return sink.offerAutoBackup(); });
             if (!started)
                 return;
             if (*started)
@@ -141,12 +142,12 @@ void LogLoader::run(const Plan& plan) {
         state_.viewMode = ViewBackup;
     }
 
-    channel_.post([](LoadSink& sink) { sink.updateFreeSpace(); });
+    queue_.post([&sink = sink_] { sink.updateFreeSpace(); });
     if (!listAgain) {
-        channel_.post([&busy = state_.busy](LoadSink&) { busy = false; });
+        queue_.post([&busy = state_.busy] { busy = false; });
         return;
     }
-    channel_.post([](LoadSink& sink) { sink.showPage(PageAll); });
+    queue_.post([&sink = sink_] { sink.showPage(PageAll); });
     lister_.list();
 }
 
@@ -157,7 +158,7 @@ bool LogLoader::readLog(const Plan& plan, const QString& path, size_t& kept) {
     uint32_t count = 0, lastDone = 0, sentDone = 0;
     const CallRecord* lastKept = nullptr;
     auto sendProgress = [&](uint32_t done, uint32_t total) {
-        channel_.post([done, line = loaderRecordLine(lastKept, done, total)](LoadSink& sink) {
+        queue_.post([&sink = sink_, done, line = loaderRecordLine(lastKept, done, total)] {
             sink.setProgress(done, line);
         });
         sentDone = done;
@@ -166,7 +167,7 @@ bool LogLoader::readLog(const Plan& plan, const QString& path, size_t& kept) {
     LogReadHandlers handlers;
     handlers.started = [&](uint32_t total) {
         count = total;
-        channel_.send([caption, total](LoadSink& sink) {
+        queue_.send([&sink = sink_, caption, total] {
             sink.showProgress(caption, total, true);
             return true;
         });

@@ -3,7 +3,8 @@
 // Loading call logs: the card's CallLog.dat or every month log of the PC backup, read on the loader
 // thread into the card or backup collection, followed by the choice of view and the listing.
 
-#include "store/WorkerSlot.h"
+#include "platform/GuiQueue.h"
+#include "platform/WorkerSlot.h"
 
 #include <QString>
 #include <vector>
@@ -12,12 +13,14 @@ namespace tessa {
 
 struct AppState;
 class Lister;
+class LoadSink;
 class RebuildWorker;
-class SinkChannel;
 
 class LogLoader {
 public:
-    LogLoader(AppState& state, SinkChannel& channel, Lister& lister, RebuildWorker& rebuild);
+    // Sink calls go through the queue, which must belong to the sink's thread.
+    LogLoader(AppState& state, LoadSink& sink, platform::GuiQueue& queue, Lister& lister,
+              RebuildWorker& rebuild);
     ~LogLoader();
 
     // GUI thread. Empties the backup collection and the month list, finds the month logs of the current
@@ -27,8 +30,11 @@ public:
     // GUI thread. Starts the loader over what the load source names (the card log path, or the month
     // list). Sets the busy flag; false when it was set already or the thread cannot be created.
     bool start();
-    // Waits for the loader; it ends at its next record once the quit flag is set.
-    void join();
+    // Waits for the loader, at most the limit; it ends at its next record once the quit flag is set. False
+    // when it had not ended by then and was let go.
+    bool stop(std::chrono::milliseconds limit = platform::WorkerSlot::kCloseWait);
+    // A worker let go by stop() still runs.
+    bool letGoRunning() const { return worker_.letGoRunning(); }
 
 private:
     struct Plan {
@@ -43,10 +49,11 @@ private:
     bool readLog(const Plan& plan, const QString& path, size_t& kept);
 
     AppState& state_;
-    SinkChannel& channel_;
+    LoadSink& sink_;
+    platform::GuiQueue& queue_;
     Lister& lister_;
     RebuildWorker& rebuild_;
-    WorkerSlot worker_;
+    platform::WorkerSlot worker_;
 };
 
 } // namespace tessa

@@ -3,8 +3,8 @@
 #include "platform/NativePath.h"
 #include "store/AppState.h"
 #include "store/CardRecordCodec.h"
+#include "store/LoadSink.h"
 #include "store/RecordingFiles.h"
-#include "store/SinkChannel.h"
 
 #include <algorithm>
 #include <QDirIterator>
@@ -12,10 +12,11 @@
 
 namespace tessa {
 
-RebuildWorker::RebuildWorker(AppState& state, SinkChannel& channel) : state_(state), channel_(channel) {}
+RebuildWorker::RebuildWorker(AppState& state, LoadSink& sink, platform::GuiQueue& queue)
+    : state_(state), sink_(sink), queue_(queue) {}
 
 RebuildWorker::~RebuildWorker() {
-    join();
+    stop();
 }
 
 void RebuildWorker::queue(char driveLetter) {
@@ -39,8 +40,8 @@ void RebuildWorker::queue(char driveLetter) {
     }
 }
 
-void RebuildWorker::join() {
-    worker_.join();
+bool RebuildWorker::stop(std::chrono::milliseconds limit) {
+    return worker_.stop(limit);
 }
 
 void RebuildWorker::run() {
@@ -58,11 +59,11 @@ void RebuildWorker::run() {
         }
         lastDrive = driveLetter;
         state_.rebuildDriveLetter = driveLetter;
-        channel_.post([driveLetter](LoadSink& sink) { sink.showRebuildActivity(driveLetter, true); });
+        queue_.post([&sink = sink_, driveLetter] { sink.showRebuildActivity(driveLetter, true); });
         rebuildDrive(driveLetter);
         std::this_thread::yield();
     }
-    channel_.post([lastDrive](LoadSink& sink) { sink.showRebuildActivity(lastDrive, false); });
+    queue_.post([&sink = sink_, lastDrive] { sink.showRebuildActivity(lastDrive, false); });
 }
 
 void RebuildWorker::rebuildDrive(char driveLetter) {

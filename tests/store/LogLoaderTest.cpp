@@ -1,5 +1,6 @@
 #include "config/ProgramFolder.h"
 #include "config/Settings.h"
+#include "platform/WorkerSlot.h"
 #include "store/AppState.h"
 #include "store/CallLogFile.h"
 #include "store/CallLogService.h"
@@ -7,10 +8,13 @@
 #include "support/CardFixtures.h"
 #include "support/TempDir.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
 #include <QFile>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tessa {
 namespace {
@@ -249,6 +253,34 @@ TEST_F(LogLoaderTest, ClosingDuringTheBackupOfferEndsTheLoader) {
     EXPECT_EQ(sink_.calls.last(), "offer backup");
     EXPECT_EQ(state_.viewMode, ViewCard);
     EXPECT_TRUE(state_.busy);
+}
+
+TEST_F(LogLoaderTest, ClosingWhileTheLoaderIsStuckInAFileReturnsAndLetsItFinishAlone) {
+    // A card log that is a FIFO: opening it blocks until someone writes to it.
+    insertCard({});
+    const QByteArray fifo = QFile::encodeName(dir_.file(QStringLiteral("card/CallLog.dat")));
+    ASSERT_TRUE(QFile::remove(QString::fromLocal8Bit(fifo)));
+    ASSERT_EQ(mkfifo(fifo.constData(), 0600), 0);
+    const int before = platform::WorkerSlot::abandonedRunning();
+    ASSERT_TRUE(service_->startCardLoad());
+    test::drainEvents();
+
+    // Closing comes back although the loader may still hang in the open.
+    const bool ended = service_->shutdown();
+    const QStringList atClose = sink_.calls;
+    if (!ended) {
+        EXPECT_EQ(platform::WorkerSlot::abandonedRunning(), before + 1);
+        // Unstuck, it sees the quit flag and ends without a word to the window.
+        const int writer = open(fifo.constData(), O_WRONLY);
+        ASSERT_GE(writer, 0);
+        close(writer);
+        ASSERT_TRUE(
+            test::processEventsUntil([&] { return platform::WorkerSlot::abandonedRunning() == before; }));
+    }
+    test::drainEvents();
+    EXPECT_EQ(sink_.calls, atClose);
+    EXPECT_TRUE(state_.cardRecords.empty());
+    EXPECT_TRUE(state_.rebuildQueue.empty());
 }
 
 } // namespace

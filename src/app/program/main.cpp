@@ -4,8 +4,10 @@
 #include "app/ui/MainWindow.h"
 #include "config/ProgramFolder.h"
 #include "config/Settings.h"
+#include "platform/WorkerSlot.h"
 #include "store/AppState.h"
 
+#include <cstdlib>
 #include <QApplication>
 
 int main(int argc, char** argv) {
@@ -26,6 +28,10 @@ int main(int argc, char** argv) {
         tessa::MainWindow window(state);
         window.showMaximized();
         code = QApplication::exec();
+        // A worker let go at close (stuck in a file operation) may still reach the window's parts and the
+        // records: the process ends here, freeing nothing it could touch.
+        if (tessa::platform::WorkerSlot::abandonedRunning() > 0)
+            std::quick_exit(code);
     }
     // The window and its workers are gone; now the records and contacts go.
     state.contacts.clear();

@@ -11,7 +11,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
-#include <system_error>
 
 namespace tessa {
 
@@ -110,9 +109,8 @@ PlayerPane::~PlayerPane() {
     timer11_->stop();
     engine_->reset();
     // The loading thread draws into the view, a child that goes after this body: it must end first.
-    stopRequest_ = true;
-    if (loader_.joinable())
-        loader_.join();
+    loader_.stop();
+    queue_.close();
 }
 
 QString PlayerPane::recordingPath() const {
@@ -158,14 +156,14 @@ void PlayerPane::resizeEvent(QResizeEvent* event) {
 }
 
 void PlayerPane::closeEvent(QCloseEvent* event) {
-    if (loading_)
+    if (isLoading())
         event->ignore();
     else
         QWidget::closeEvent(event);
 }
 
 void PlayerPane::keyPressEvent(QKeyEvent* event) {
-    if (loading_ && isDialogKey(event)) {
+    if (isLoading() && isDialogKey(event)) {
         event->accept();
         return;
     }
@@ -174,7 +172,7 @@ void PlayerPane::keyPressEvent(QKeyEvent* event) {
 
 bool PlayerPane::eventFilter(QObject* watched, QEvent* event) {
     // Escape and Enter would reach the window while a load runs; they are dropped.
-    if (loading_ && isDialogKey(event))
+    if (isLoading() && isDialogKey(event))
         return true;
     return QWidget::eventFilter(watched, event);
 }
@@ -198,7 +196,7 @@ void PlayerPane::loadRecord(const CallRecord& record) {
     haltPlayback();
     timer11_->stop();
     colourCurrentRow(RecordListModel::kPlayingRowColour);
-    if (loading_)
+    if (isLoading())
         stopLoaderAndRetry();
     else
         load();
@@ -206,32 +204,20 @@ void PlayerPane::loadRecord(const CallRecord& record) {
 
 void PlayerPane::stopLoaderAndRetry() {
     ++loadGeneration_; // a load that got through just now must not start playing
-    stopRequest_ = true;
-    if (waitForLoader(kLoaderWait))
-        reapLoader();
+    loader_.requestStop();
+    loader_.wait(kLoaderWait);
     timer11_->start();
 }
 
 void PlayerPane::timer11Tick() {
     timer11_->stop();
-    if (loading_) {
+    if (isLoading()) {
         // Still winding down: two loads never run at once, so try again a period later.
         timer11_->start();
         return;
     }
-    reapLoader();
     if (hasRecord_)
         load();
-}
-
-bool PlayerPane::waitForLoader(std::chrono::milliseconds limit) {
-    std::unique_lock lock(loaderMutex_);
-    return loaderEnded_.wait_for(lock, limit, [this] { return !loading_; });
-}
-
-void PlayerPane::reapLoader() {
-    if (loader_.joinable() && !loading_)
-        loader_.join();
 }
 
 bool PlayerPane::load() {
@@ -259,15 +245,10 @@ bool PlayerPane::load() {
     if (const auto bookmark = recording_.bookmark(); bookmark && bookmark->startSecond < bookmark->endSecond)
         view_->setBookmark(int(bookmark->startSecond), int(bookmark->endSecond));
 
-    // No loading thread runs here, so an earlier stop request has nobody left to stop.
-    reapLoader();
-    stopRequest_ = false;
-    loading_ = true;
+    // No loading thread runs here; the new one starts with a clear stop request.
     const uint64_t generation = ++loadGeneration_;
-    try {
-        loader_ = std::thread(&PlayerPane::runLoadingThread, this, generation);
-    } catch (const std::system_error&) {
-        loading_ = false;
+    if (!loader_.start(
+            [this, generation](const std::atomic<bool>& stop) { runLoadingThread(stop, generation); })) {
         recording_.closeFile();
         failLoad();
         return false;
@@ -281,28 +262,22 @@ void PlayerPane::failLoad() {
 }
 
 // On the loading thread: no widget is touched here but through the view's own thread-safe drawing.
-void PlayerPane::runLoadingThread(uint64_t generation) {
-    const bool through = recording_.loadAll(
-        stopRequest_, [this](std::span<const int16_t> samples, uint32_t n, uint32_t total) {
+void PlayerPane::runLoadingThread(const std::atomic<bool>& stop, uint64_t generation) {
+    const bool through =
+        recording_.loadAll(stop, [this](std::span<const int16_t> samples, uint32_t n, uint32_t total) {
             view_->drawSecond(samples, int(n), int(total));
             if (probe_)
                 probe_(n);
         });
     if (through)
-        QMetaObject::invokeMethod(
-            this, [this, generation] { loadingEnded(generation); }, Qt::QueuedConnection);
-    {
-        std::lock_guard lock(loaderMutex_);
-        loading_ = false;
-    }
-    loaderEnded_.notify_all();
+        queue_.post([this, generation] { loadingEnded(generation); });
 }
 
 void PlayerPane::loadingEnded(uint64_t generation) {
+    if (generation != loadGeneration_)
+        return;
     // The thread posted this as its last act; it is gone or about to be.
-    if (loader_.joinable() && generation == loadGeneration_)
-        loader_.join();
-    if (generation != loadGeneration_ || loading_)
+    if (!loader_.wait(kLoaderWait))
         return;
     view_->redrawWave();
     playMode_ = ModeWhole;
@@ -320,7 +295,7 @@ void PlayerPane::colourCurrentRow(uint32_t rgb) {
 }
 
 void PlayerPane::step(int delta) {
-    if (loading_ || !list_)
+    if (isLoading() || !list_)
         return;
     haltPlayback();
     colourCurrentRow(RecordListModel::kWindowColour);
@@ -365,7 +340,7 @@ void PlayerPane::command(int control) {
 
 bool PlayerPane::refusePlay() {
     // A pending reload counts as loading: what is open is no longer the current record.
-    if (loading_ || timer11_->isActive())
+    if (isLoading() || timer11_->isActive())
         return true;
     if (!engine_->outputAvailable()) {
         warnNoAudioOutput(this);
@@ -486,7 +461,7 @@ void PlayerPane::pause() {
 }
 
 void PlayerPane::stop() {
-    if (loading_ || playState_ == Stopped)
+    if (isLoading() || playState_ == Stopped)
         return;
     playState_ = Stopped;
     updateCaptions();

@@ -13,18 +13,17 @@
 #include "audio/OpenRecording.h"
 #include "browse/RecordListModel.h"
 #include "format/CallRecord.h"
+#include "platform/GuiQueue.h"
+#include "platform/WorkerSlot.h"
 
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <QPointer>
 #include <QWidget>
-#include <thread>
 
 class QPushButton;
 class QTimer;
@@ -77,7 +76,7 @@ public:
     void timer11Tick();
 
     // State, for the window and for tests.
-    bool isLoading() const { return loading_; }
+    bool isLoading() const { return loader_.running(); }
     PlayMode playMode() const { return playMode_; }
     PlayState playState() const { return playState_; }
     uint32_t nextSecond() const { return nextSecond_; }
@@ -105,10 +104,8 @@ private:
 
     bool load();
     void failLoad();
-    void runLoadingThread(uint64_t generation);
+    void runLoadingThread(const std::atomic<bool>& stop, uint64_t generation);
     void loadingEnded(uint64_t generation);
-    bool waitForLoader(std::chrono::milliseconds limit);
-    void reapLoader();
     void stopLoaderAndRetry();
 
     void step(int delta);
@@ -145,11 +142,8 @@ private:
     uint32_t bookmarkEnd_ = 0;
 
     // The loading thread and what it shares with the user-interface thread.
-    std::thread loader_;
-    std::atomic<bool> loading_{false};
-    std::atomic<bool> stopRequest_{false};
-    std::mutex loaderMutex_;
-    std::condition_variable loaderEnded_;
+    platform::GuiQueue queue_;
+    platform::WorkerSlot loader_;
     uint64_t loadGeneration_ = 0; // user-interface thread only; a posted end of an older load is ignored
     std::function<void(uint32_t)> probe_;
 };

@@ -234,7 +234,7 @@ void QueryDialog::startSearch() {
     storeQuerySettings(querySettings(form));
     const QueryConditions conditions = queryConditions(form);
 
-    switch (search_->start(state_.currentRecords(), conditions, pacing_)) {
+    switch (search_->start(state_.currentRecords(), conditions)) {
     case QuerySearch::Start::Started:
         return;
     case QuerySearch::Start::NothingToSearch:

@@ -30,8 +30,6 @@ public:
     ~QueryDialog() override;
 
     bool searching() const { return search_->running(); }
-    // How often the worker reports (tests make it report every hit).
-    void setPacing(const QueryPacing& pacing) { pacing_ = pacing; }
 
 public slots:
     // Leaving stops a running search and waits for it; the rows found until then stay on the page.
@@ -53,7 +51,6 @@ private:
     MainView& view_;
     AppState& state_;
     int pageType_;
-    QueryPacing pacing_;
     QuerySearch* search_;
     bool holdsBusy_ = false;
 

@@ -30,7 +30,6 @@ std::vector<int16_t> decodeImaAdpcm(const uint8_t* data, size_t size);
 class ImaAdpcmEncoder {
 public:
     void encodeBlock(const int16_t* samples, uint8_t* block);
-    void reset() { stepIndex_ = 0; }
 
 private:
     int stepIndex_ = 0;

@@ -1,6 +1,6 @@
 #include "cli/DemoCardCommand.h"
 
-#include "cli/DemoCard.h"
+#include "demo/DemoCard.h"
 
 namespace tessa::cli {
 

@@ -118,12 +118,26 @@ bool decode256(const uint8_t* card, CallRecord& record, char driveLetter, const 
 }
 
 template <typename Record>
-void putTime(Record& r, const RecordingName& n) {
-    r.year = uint8_t(n.year - 2000);
-    r.month = uint8_t(n.month);
-    r.day = uint8_t(n.day);
-    r.hour = uint8_t(n.hour);
-    r.minute = uint8_t(n.minute);
+void putCommonFields(Record& r, const CardRecordFields& f) {
+    r.valid = f.valid ? 1 : 0;
+    r.callType = uint8_t(f.callType);
+    r.auxFlag = 1;
+    r.marked = f.marked ? 1 : 0;
+    r.year = uint8_t(f.year - 2000);
+    r.month = f.month;
+    r.day = f.day;
+    r.hour = f.hour;
+    r.minute = f.minute;
+    r.callDuration.set(f.callSeconds);
+    r.recordingDuration.set(f.recordingSeconds);
+    std::memcpy(r.cardPath, f.cardPath.constData(), size_t(f.cardPath.size()));
+}
+
+template <size_t N>
+uint8_t putLatin1(uint8_t (&field)[N], const QString& text) {
+    const QByteArray bytes = text.toLatin1().left(qsizetype(N));
+    std::memcpy(field, bytes.constData(), size_t(bytes.size()));
+    return uint8_t(bytes.size());
 }
 
 } // namespace
@@ -185,6 +199,33 @@ void resolveName(CallRecord& record, const ContactList* contacts, bool stripTrai
         record.name.setText(name);
 }
 
+std::optional<std::array<uint8_t, 256>> encodeCardFields(const CardRecordFields& fields, int modelCode) {
+    std::array<uint8_t, 256> out{};
+    if (modelCode == ModelVX5) {
+        CardRecord256 r{};
+        if (size_t(fields.cardPath.size()) > sizeof r.cardPath)
+            return std::nullopt;
+        putCommonFields(r, fields);
+        r.numberLength = putLatin1(r.number, fields.number);
+        putLatin1(r.remark, fields.remark);
+        std::memcpy(out.data(), &r, sizeof r);
+    } else {
+        CardRecord128 r{};
+        if (size_t(fields.cardPath.size()) > sizeof r.cardPath)
+            return std::nullopt;
+        putCommonFields(r, fields);
+        // Notes keep their characters, calls store digit codes.
+        const QString number = fields.number.left(qsizetype(sizeof r.number));
+        const QByteArray latin1 = number.toLatin1();
+        r.numberLength = uint8_t(number.size());
+        for (qsizetype i = 0; i < number.size(); ++i)
+            r.number[i] = isNoteType(fields.callType) ? uint8_t(latin1[i]) : charToDigitCode(number[i]);
+        r.nameLength = putLatin1(r.name, fields.name);
+        std::memcpy(out.data(), &r, sizeof r);
+    }
+    return out;
+}
+
 std::optional<std::array<uint8_t, 256>> buildCardRecord(char driveLetter, const QString& recordingName,
                                                         int modelCode, uint32_t durationSeconds) {
     Q_UNUSED(driveLetter);
@@ -192,46 +233,21 @@ std::optional<std::array<uint8_t, 256>> buildCardRecord(char driveLetter, const 
     if (!parsed)
         return std::nullopt;
     const QString month = recordingName.left(6);
-    const bool wide = modelCode == ModelVX5;
-    const QString cardPath = wide ? QStringLiteral("RECORD\\%1\\%2").arg(month, recordingName)
-                                  : month + QLatin1Char('\\') + recordingName;
-    const QByteArray pathBytes = platform::systemCodePage().encode(cardPath);
-
-    std::array<uint8_t, 256> out{};
-    const QByteArray number = parsed->number.toLatin1();
-    if (wide) {
-        CardRecord256 r{};
-        if (size_t(pathBytes.size()) > sizeof r.cardPath)
-            return std::nullopt;
-        r.valid = 1;
-        r.callType = uint8_t(parsed->callType);
-        r.auxFlag = 1;
-        putTime(r, *parsed);
-        r.numberLength = uint8_t(std::min<size_t>(number.size(), sizeof r.number));
-        std::memcpy(r.number, number.constData(), r.numberLength);
-        r.callDuration.set(durationSeconds);
-        r.recordingDuration.set(durationSeconds);
-        std::memcpy(r.cardPath, pathBytes.constData(), size_t(pathBytes.size()));
-        std::memcpy(out.data(), &r, sizeof r);
-    } else {
-        CardRecord128 r{};
-        // A path that fills the whole field is stored without a terminator, as the recorder does.
-        if (size_t(pathBytes.size()) > sizeof r.cardPath)
-            return std::nullopt;
-        r.valid = 1;
-        r.callType = uint8_t(parsed->callType);
-        r.auxFlag = 1;
-        putTime(r, *parsed);
-        r.numberLength = uint8_t(std::min<size_t>(number.size(), sizeof r.number));
-        for (size_t i = 0; i < r.numberLength; ++i)
-            r.number[i] = isNoteType(parsed->callType) ? uint8_t(number[qsizetype(i)])
-                                                       : charToDigitCode(parsed->number[qsizetype(i)]);
-        r.callDuration.set(durationSeconds);
-        r.recordingDuration.set(durationSeconds);
-        std::memcpy(r.cardPath, pathBytes.constData(), size_t(pathBytes.size()));
-        std::memcpy(out.data(), &r, sizeof r);
-    }
-    return out;
+    const QString cardPath = modelCode == ModelVX5
+                                 ? QStringLiteral("RECORD\\%1\\%2").arg(month, recordingName)
+                                 : month + QLatin1Char('\\') + recordingName;
+    CardRecordFields fields;
+    fields.callType = parsed->callType;
+    fields.year = parsed->year;
+    fields.month = uint8_t(parsed->month);
+    fields.day = uint8_t(parsed->day);
+    fields.hour = uint8_t(parsed->hour);
+    fields.minute = uint8_t(parsed->minute);
+    fields.number = parsed->number;
+    fields.callSeconds = durationSeconds;
+    fields.recordingSeconds = durationSeconds;
+    fields.cardPath = platform::systemCodePage().encode(cardPath);
+    return encodeCardFields(fields, modelCode);
 }
 
 bool encodeCardRecord(char driveLetter, const QString& recordingName, int modelCode) {

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <optional>
+#include <QByteArray>
 #include <QString>
 
 namespace tessa {
@@ -32,6 +33,27 @@ void correctDateFromPath(CallRecord& record, size_t recordSize);
 // Fills an empty name from the contact list. stripTrailingKey removes one trailing '*' or '#' of the
 // number first (128-byte records).
 void resolveName(CallRecord& record, const ContactList* contacts, bool stripTrailingKey);
+
+// What a card record holds, as the encoder takes it. The number, the VX7's name and the VX5's remark are
+// Latin-1 text cut to their fields; the card path is in the card's code page already.
+struct CardRecordFields {
+    bool valid = true;
+    bool marked = false;
+    uint32_t callType = 0;
+    uint16_t year = 2000;
+    uint8_t month = 0, day = 0, hour = 0, minute = 0;
+    QString number; // digit codes in the VX7's record, except for note types
+    QString name;   // VX7 only
+    QString remark; // VX5 only
+    uint32_t callSeconds = 0;
+    uint32_t recordingSeconds = 0;
+    QByteArray cardPath;
+};
+
+// The card record of the model (128 bytes for model codes other than 1, 256 for 1; bytes beyond the
+// record size are zero); nullopt when the card path is longer than its field. A 45-byte path fills the
+// VX7's field without a terminator, as the recorder writes it.
+std::optional<std::array<uint8_t, 256>> encodeCardFields(const CardRecordFields& fields, int modelCode);
 
 // The card record for a recording name, as the rebuild writes it; nullopt when the name breaks the
 // recording-name grammar. durationSeconds goes into both duration fields. The bytes beyond the record

@@ -258,3 +258,64 @@ TEST(CardRecordEncode, NotesKeepTheirCharactersAndBadNamesAreRefused) {
     EXPECT_FALSE(buildCardRecord('E', longName, ModelVX7, 1));
     EXPECT_TRUE(buildCardRecord('E', longName, ModelVX5, 1));
 }
+
+// Every field the encoder takes comes back from the decoder of its model, and nothing of one model's
+// fields leaks into the other's record.
+TEST(CardRecordEncode, FieldsOfEveryKindRoundTrip) {
+    CardRecordFields f;
+    f.valid = true;
+    f.marked = true;
+    f.callType = CallOutgoing;
+    f.year = 2026;
+    f.month = 11;
+    f.day = 30;
+    f.hour = 23;
+    f.minute = 59;
+    f.number = QStringLiteral("0049301234#");
+    f.name = QStringLiteral("Claire Dubois");
+    f.remark = QStringLiteral("Supplier");
+    f.callSeconds = 3600 + 62;
+    f.recordingSeconds = 61;
+    for (int model : {ModelVX7, ModelVX5}) {
+        SCOPED_TRACE(model);
+        f.cardPath =
+            QByteArray(model == ModelVX5 ? "RECORD\\" : "") + "202611\\20261130235901-O-0049301234#.xtr";
+        const auto card = encodeCardFields(f, model);
+        ASSERT_TRUE(card);
+        const CallRecord r = decode(*card, model, nullptr, 'G');
+        EXPECT_EQ(r.marked.get(), 1u);
+        EXPECT_EQ(r.callType.get(), uint32_t(CallOutgoing));
+        EXPECT_EQ(r.auxFlag.get(), 1u);
+        EXPECT_EQ(timeOf(r), QStringLiteral("2026-11-30 23:59:1")); // seconds from the path's stamp
+        EXPECT_EQ(r.number.text(), f.number);
+        EXPECT_EQ(r.name.text(), model == ModelVX7 ? f.name : QString());
+        EXPECT_EQ(r.callDuration.get(), 3662u);
+        EXPECT_EQ(r.recordingDuration.get(), 61u);
+        EXPECT_EQ(r.fullPath.text(), QStringLiteral("G:\\") + QString::fromLatin1(f.cardPath));
+        const bool remark = std::memcmp(r.cardBytes + 5, "RM:Supplier", 11) == 0;
+        EXPECT_EQ(remark, model == ModelVX5);
+        for (size_t i = cardRecordSize(model); i < 256; ++i)
+            ASSERT_EQ((*card)[i], 0) << i;
+    }
+
+    // A deleted record keeps its fields with byte 0 cleared; the decoder skips it.
+    f.valid = false;
+    f.cardPath = "202611\\20261130235901-O-0049301234#.xtr";
+    const auto deleted = encodeCardFields(f, ModelVX7);
+    ASSERT_TRUE(deleted);
+    EXPECT_EQ((*deleted)[0], 0);
+    EXPECT_EQ((*deleted)[1], CallOutgoing);
+    CallRecord skipped{};
+    EXPECT_FALSE(decodeCardRecord(deleted->data(), skipped, 'G', ModelVX7, nullptr));
+
+    // A path that fills the VX7's 45 bytes is kept without a terminator; one byte more does not fit.
+    f.cardPath = QByteArray(45, 'p');
+    const auto full = encodeCardFields(f, ModelVX7);
+    ASSERT_TRUE(full);
+    EXPECT_EQ(0, std::memcmp(full->data() + 83, f.cardPath.constData(), 45));
+    f.cardPath += 'p';
+    EXPECT_FALSE(encodeCardFields(f, ModelVX7));
+    EXPECT_TRUE(encodeCardFields(f, ModelVX5));
+    f.cardPath = QByteArray(65, 'p');
+    EXPECT_FALSE(encodeCardFields(f, ModelVX5));
+}

@@ -1,4 +1,4 @@
-#include "cli/DemoCard.h"
+#include "demo/DemoCard.h"
 
 #include "format/CardRecord.h"
 #include "format/LittleEndian.h"
@@ -173,8 +173,9 @@ TEST(DemoCard, WritesAConsistentCardForBothModels) {
             EXPECT_LE(e.path.size(), model == 0 ? 45 : 64);
             const QStringList parts = cardPath.split(u'\\');
             ASSERT_EQ(parts.size(), model == 0 ? 2 : 3);
-            if (model == 1)
+            if (model == 1) {
                 EXPECT_EQ(parts[0], QStringLiteral("RECORD"));
+            }
             const auto name = parseName(parts.last());
             ASSERT_TRUE(name);
             EXPECT_EQ(parts[parts.size() - 2], parts.last().left(6));

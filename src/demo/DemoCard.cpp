@@ -1,4 +1,4 @@
-#include "cli/DemoCard.h"
+#include "demo/DemoCard.h"
 
 #include "audio/RecordingWriter.h"
 #include "audio/SpeechSynth.h"
@@ -7,6 +7,7 @@
 #include "format/ContainerHeader.h"
 #include "platform/CodePage.h"
 #include "store/CardRecordCodec.h"
+#include "store/RecordingFiles.h"
 
 #include <algorithm>
 #include <array>
@@ -350,15 +351,11 @@ QString recordingName(const Planned& r, const Moment& m) {
     return stamp + u'-' + r.tag + u'-' + r.number + extension;
 }
 
-// The seconds the recorder stores for a recording of this many bytes.
-uint32_t storedSeconds(Kind kind, qsizetype size) {
-    if (kind == Kind::PlainWav)
-        return size <= 4155 ? 0 : uint32_t((size - 60) / 4096);
-    if (size <= 3089)
-        return 0;
-    const qsizetype rate = kind == Kind::ContainerGsm ? 1650 : kind == Kind::ContainerIma ? 4096 : 8000;
-    const qsizetype audio = size - qsizetype(ContainerHeader::kStandardDataOffset);
-    return uint32_t((audio + rate - 1) / rate);
+// The seconds the recorder stores in a record for this recording.
+uint32_t storedSeconds(const QString& name, const QByteArray& bytes) {
+    return measureRecording(name, bytes.size(), reinterpret_cast<const uint8_t*>(bytes.constData()),
+                            size_t(bytes.size()))
+        .stored;
 }
 
 std::optional<QByteArray> recordingBytes(const Planned& r, uint32_t seed, size_t index, QString* error) {
@@ -378,56 +375,31 @@ std::optional<QByteArray> recordingBytes(const Planned& r, uint32_t seed, size_t
     return containerRecording(samples, content, error);
 }
 
-template <size_t N>
-void putText(uint8_t (&field)[N], const QByteArray& bytes) {
-    std::memcpy(field, bytes.constData(), std::min(N, size_t(bytes.size())));
-}
-
-QByteArray vx7Record(const Planned& r, const Moment& m, const QByteArray& cardPath,
-                     uint32_t recordingSeconds) {
-    CardRecord128 c{};
-    c.valid = r.deleted ? 0 : 1;
-    c.callType = uint8_t(r.callType);
-    c.auxFlag = 1;
-    c.marked = r.marked ? 1 : 0;
-    c.year = uint8_t(m.year - 2000);
-    c.month = uint8_t(m.month);
-    c.day = uint8_t(m.day);
-    c.hour = uint8_t(m.hour);
-    c.minute = uint8_t(m.minute);
-    const QString number = r.number.left(int(sizeof c.number));
-    c.numberLength = uint8_t(number.size());
-    for (qsizetype i = 0; i < number.size(); ++i)
-        c.number[i] = isNoteType(r.callType) ? uint8_t(number[i].toLatin1()) : charToDigitCode(number[i]);
-    const QByteArray name = r.name.toLatin1().left(qsizetype(sizeof c.name));
-    c.nameLength = uint8_t(name.size());
-    putText(c.name, name);
-    c.callDuration.set(recordingSeconds + r.extraCallSeconds);
-    c.recordingDuration.set(recordingSeconds);
-    putText(c.cardPath, cardPath);
-    return QByteArray(reinterpret_cast<const char*>(&c), sizeof c);
-}
-
-QByteArray vx5Record(const Planned& r, const Moment& m, const QByteArray& cardPath,
-                     uint32_t recordingSeconds) {
-    CardRecord256 c{};
-    c.valid = r.deleted ? 0 : 1;
-    c.callType = uint8_t(r.callType);
-    c.auxFlag = 1;
-    c.marked = r.marked ? 1 : 0;
-    c.year = uint8_t(m.year - 2000);
-    c.month = uint8_t(m.month);
-    c.day = uint8_t(m.day);
-    c.hour = uint8_t(m.hour);
-    c.minute = uint8_t(m.minute);
-    const QByteArray number = r.number.toLatin1().left(qsizetype(sizeof c.number));
-    c.numberLength = uint8_t(number.size());
-    putText(c.number, number);
-    c.callDuration.set(recordingSeconds + r.extraCallSeconds);
-    c.recordingDuration.set(recordingSeconds);
-    putText(c.cardPath, cardPath);
-    putText(c.remark, r.remark.toLatin1());
-    return QByteArray(reinterpret_cast<const char*>(&c), sizeof c);
+// The card record, from the store's encoder. Deleted records keep their fields, as the program's delete
+// only clears the flag.
+std::optional<QByteArray> cardRecord(const Planned& r, const Moment& m, const QByteArray& cardPath,
+                                     uint32_t recordingSeconds, int model) {
+    CardRecordFields f;
+    f.valid = !r.deleted;
+    f.marked = r.marked;
+    f.callType = r.callType;
+    f.year = uint16_t(m.year);
+    f.month = uint8_t(m.month);
+    f.day = uint8_t(m.day);
+    f.hour = uint8_t(m.hour);
+    f.minute = uint8_t(m.minute);
+    f.number = r.number;
+    if (model == ModelVX5)
+        f.remark = r.remark;
+    else
+        f.name = r.name;
+    f.callSeconds = recordingSeconds + r.extraCallSeconds;
+    f.recordingSeconds = recordingSeconds;
+    f.cardPath = cardPath;
+    const auto bytes = encodeCardFields(f, model);
+    if (!bytes)
+        return std::nullopt;
+    return QByteArray(reinterpret_cast<const char*>(bytes->data()), qsizetype(cardRecordSize(model)));
 }
 
 QByteArray phoneBook() {
@@ -498,7 +470,7 @@ bool writeDemoCard(const QString& dir, const DemoCardOptions& options, QString* 
             const auto bytes = recordingBytes(r, options.seed, i, error);
             if (!bytes)
                 return false;
-            seconds = storedSeconds(r.kind, bytes->size());
+            seconds = storedSeconds(name, *bytes);
             // Deleted records lost their recording with them.
             if (!r.deleted) {
                 const QString folderPath = root.filePath(QString(folder).replace(u'\\', u'/'));
@@ -508,7 +480,11 @@ bool writeDemoCard(const QString& dir, const DemoCardOptions& options, QString* 
                     return false;
             }
         }
-        log += vx5 ? vx5Record(r, m, cardPath, seconds) : vx7Record(r, m, cardPath, seconds);
+        const auto record = cardRecord(r, m, cardPath, seconds, options.model);
+        if (!record)
+            return fail(
+                QStringLiteral("the card path %1 does not fit a record").arg(QString::fromLatin1(cardPath)));
+        log += *record;
     }
     if (!writeFile(root.filePath(QStringLiteral("CallLog.dat")), log, error))
         return false;

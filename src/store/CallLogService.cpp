@@ -62,10 +62,6 @@ void CallLogService::queueRebuild(char driveLetter) {
     rebuild_->queue(driveLetter);
 }
 
-bool CallLogService::busy() const {
-    return state_.busy;
-}
-
 bool CallLogService::rebuildRunning() const {
     return state_.rebuildRunning;
 }

@@ -34,13 +34,12 @@ public:
     // busy or when the loader cannot start.
     bool startCardLoad();
     // Card view command: lists the current collection again without reading anything. False (and nothing
-    // done) while busy; with more than 1000 records the rows arrive later and busy() stays true until then.
+    // done) while busy; with more than 1000 records the rows arrive later and the busy flag stays set until
+    // then.
     bool runLister();
     // Queues a drive for the rebuild of its empty call log. Any thread.
     void queueRebuild(char driveLetter);
 
-    // A load or listing runs: loads, view switches and rescans must be refused.
-    bool busy() const;
     bool rebuildRunning() const;
 
     // Window closing: sets the quit flag and waits for every worker, 500 ms at most in all. Workers stop at

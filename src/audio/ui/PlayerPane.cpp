@@ -10,7 +10,6 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTimer>
 
 namespace tessa {
 
@@ -43,11 +42,11 @@ QString ownCaption(int control) {
     }
 }
 
-int buttonOfMode(PlayerPane::PlayMode mode) {
+int buttonOfMode(PlayerSession::PlayMode mode) {
     switch (mode) {
-    case PlayerPane::ModeSelection:
+    case PlayerSession::ModeSelection:
         return PlayerPane::ControlPlaySelection;
-    case PlayerPane::ModeBookmark:
+    case PlayerSession::ModeBookmark:
         return PlayerPane::ControlPlayBookmark;
     default:
         return PlayerPane::ControlPlay;
@@ -71,11 +70,11 @@ void warnNoAudioOutput(QWidget* parent) {
     box.exec();
 }
 
-PlayerPane::PlayerPane(std::shared_ptr<PlaybackEngine> engine, QWidget* parent)
-    : QWidget(parent), engine_(std::move(engine)) {
+PlayerPane::PlayerPane(std::shared_ptr<PlaybackEngine> engine, QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("dlg152"));
+    session_ = new PlayerSession(std::move(engine), *this, this);
 
-    view_ = new WaveformView(this);
+    view_ = new WaveformView(session_->waveImage(), this);
     view_->setObjectName(QStringLiteral("ctl%1").arg(int(ControlWaveform)));
     view_->installEventFilter(this);
     connect(view_, &WaveformView::playFromRequested, this, &PlayerPane::playFrom);
@@ -90,35 +89,13 @@ PlayerPane::PlayerPane(std::shared_ptr<PlaybackEngine> engine, QWidget* parent)
         buttons_[i] = b;
     }
     updateCaptions();
-
-    timer10_ = new QTimer(this);
-    timer10_->setObjectName(QStringLiteral("timer10"));
-    timer10_->setInterval(kTickInterval);
-    connect(timer10_, &QTimer::timeout, this, &PlayerPane::timer10Tick);
-    timer11_ = new QTimer(this);
-    timer11_->setObjectName(QStringLiteral("timer11"));
-    timer11_->setInterval(kRetryInterval);
-    timer11_->setSingleShot(true);
-    connect(timer11_, &QTimer::timeout, this, &PlayerPane::timer11Tick);
-
     layoutControls();
 }
 
 PlayerPane::~PlayerPane() {
-    timer10_->stop();
-    timer11_->stop();
-    engine_->reset();
-    // The loading thread draws into the view, a child that goes after this body: it must end first.
-    loader_.stop();
-    queue_.close();
-}
-
-QString PlayerPane::recordingPath() const {
-    return hasRecord_ ? record_.fullPath.text() : QString();
-}
-
-void PlayerPane::setLoadingProbe(std::function<void(uint32_t)> probe) {
-    probe_ = std::move(probe);
+    // The session goes while the pane it shows is still whole.
+    delete session_;
+    session_ = nullptr;
 }
 
 QPushButton* PlayerPane::button(int control) const {
@@ -139,7 +116,7 @@ void PlayerPane::layoutControls() {
 }
 
 void PlayerPane::updateCaptions() {
-    const int playing = playState_ == Playing ? buttonOfMode(playMode_) : 0;
+    const int playing = playState() == Playing ? buttonOfMode(playMode()) : 0;
     for (int control : kButtonOrder)
         button(control)->setText(control == playing ? text(191) : ownCaption(control));
 }
@@ -151,8 +128,7 @@ void PlayerPane::resizeEvent(QResizeEvent* event) {
         return;
     // The waveform lost its picture with the old size: load the record again, which redraws it (and
     // starts playing from the beginning).
-    haltPlayback();
-    stopLoaderAndRetry();
+    session_->reload();
 }
 
 void PlayerPane::closeEvent(QCloseEvent* event) {
@@ -172,12 +148,50 @@ void PlayerPane::keyPressEvent(QKeyEvent* event) {
 
 bool PlayerPane::eventFilter(QObject* watched, QEvent* event) {
     // Escape and Enter would reach the window while a load runs; they are dropped.
-    if (isLoading() && isDialogKey(event))
+    if (session_ && isLoading() && isDialogKey(event))
         return true;
     return QWidget::eventFilter(watched, event);
 }
 
-// ---- loading
+// ---- what the session shows
+
+void PlayerPane::clearWave() {
+    view_->clear();
+}
+
+void PlayerPane::setTotalLength(int seconds) {
+    view_->setTotalLength(seconds);
+}
+
+void PlayerPane::setBookmark(int startSecond, int endSecond) {
+    view_->setBookmark(startSecond, endSecond);
+}
+
+void PlayerPane::moveCursor(int second, int total) {
+    view_->moveCursor(second, total);
+}
+
+void PlayerPane::redrawWave() {
+    view_->redrawWave();
+}
+
+std::pair<int, int> PlayerPane::selectionSeconds() const {
+    return {view_->selectionStartSecond(), view_->selectionEndSecond()};
+}
+
+std::pair<int, int> PlayerPane::bookmarkSeconds() const {
+    return {view_->bookmarkStartSecond(), view_->bookmarkEndSecond()};
+}
+
+void PlayerPane::playStateChanged() {
+    updateCaptions();
+}
+
+void PlayerPane::warnNoAudioOutput() {
+    tessa::warnNoAudioOutput(this);
+}
+
+// ---- the record list
 
 void PlayerPane::attach(RecordListModel* rows, int row) {
     if (!rows)
@@ -191,103 +205,9 @@ void PlayerPane::attach(RecordListModel* rows, int row) {
 }
 
 void PlayerPane::loadRecord(const CallRecord& record) {
-    record_ = record;
-    hasRecord_ = true;
-    haltPlayback();
-    timer11_->stop();
     colourCurrentRow(RecordListModel::kPlayingRowColour);
-    if (isLoading())
-        stopLoaderAndRetry();
-    else
-        load();
+    session_->loadRecord(record);
 }
-
-void PlayerPane::stopLoaderAndRetry() {
-    ++loadGeneration_; // a load that got through just now must not start playing
-    loader_.requestStop();
-    loader_.wait(kLoaderWait);
-    timer11_->start();
-}
-
-void PlayerPane::timer11Tick() {
-    timer11_->stop();
-    if (isLoading()) {
-        // Still winding down: two loads never run at once, so try again a period later.
-        timer11_->start();
-        return;
-    }
-    if (hasRecord_)
-        load();
-}
-
-bool PlayerPane::load() {
-    // Nothing may be queued when the engine closes below, or the device refuses and keeps the old mode.
-    haltPlayback();
-    const OpenStatus status = recording_.open(recordingPath());
-    if (status == OpenStatus::CannotOpen || status == OpenStatus::NoDecodedFile) {
-        failLoad();
-        return false;
-    }
-    // The header names the coding; the engine plays it in its own mode.
-    const int mode = recording_.outputMode();
-    if (engine_->mode() != mode) {
-        engine_->close();
-        engine_->open(mode);
-    }
-    if (status != OpenStatus::Opened) {
-        failLoad();
-        return false;
-    }
-
-    nextSecond_ = 0;
-    view_->clear();
-    view_->setTotalLength(int(recording_.duration()));
-    if (const auto bookmark = recording_.bookmark(); bookmark && bookmark->startSecond < bookmark->endSecond)
-        view_->setBookmark(int(bookmark->startSecond), int(bookmark->endSecond));
-
-    // No loading thread runs here; the new one starts with a clear stop request.
-    const uint64_t generation = ++loadGeneration_;
-    if (!loader_.start(
-            [this, generation](const std::atomic<bool>& stop) { runLoadingThread(stop, generation); })) {
-        recording_.closeFile();
-        failLoad();
-        return false;
-    }
-    return true;
-}
-
-void PlayerPane::failLoad() {
-    nextSecond_ = 0;
-    view_->clear();
-}
-
-// On the loading thread: no widget is touched here but through the view's own thread-safe drawing.
-void PlayerPane::runLoadingThread(const std::atomic<bool>& stop, uint64_t generation) {
-    const bool through =
-        recording_.loadAll(stop, [this](std::span<const int16_t> samples, uint32_t n, uint32_t total) {
-            view_->drawSecond(samples, int(n), int(total));
-            if (probe_)
-                probe_(n);
-        });
-    if (through)
-        queue_.post([this, generation] { loadingEnded(generation); });
-}
-
-void PlayerPane::loadingEnded(uint64_t generation) {
-    if (generation != loadGeneration_)
-        return;
-    // The thread posted this as its last act; it is gone or about to be.
-    if (!loader_.wait(kLoaderWait))
-        return;
-    view_->redrawWave();
-    playMode_ = ModeWhole;
-    playState_ = Stopped;
-    playStart_ = 0;
-    updateCaptions();
-    command(ControlPlay);
-}
-
-// ---- the record list
 
 void PlayerPane::colourCurrentRow(uint32_t rgb) {
     if (list_)
@@ -297,7 +217,7 @@ void PlayerPane::colourCurrentRow(uint32_t rgb) {
 void PlayerPane::step(int delta) {
     if (isLoading() || !list_)
         return;
-    haltPlayback();
+    session_->haltPlayback();
     colourCurrentRow(RecordListModel::kWindowColour);
     const int rows = list_->rowCount();
     if (rows <= 0)
@@ -311,8 +231,6 @@ void PlayerPane::step(int delta) {
         loadRecord(*r);
 }
 
-// ---- playing
-
 void PlayerPane::command(int control) {
     switch (control) {
     case ControlPrevious:
@@ -322,160 +240,19 @@ void PlayerPane::command(int control) {
         step(1);
         return;
     case ControlPlay:
-        playCommand(ModeWhole);
+        session_->play(ModeWhole);
         return;
     case ControlPlaySelection:
-        playCommand(ModeSelection);
+        session_->play(ModeSelection);
         return;
     case ControlPlayBookmark:
-        playCommand(ModeBookmark);
+        session_->play(ModeBookmark);
         return;
     case ControlStop:
-        stop();
+        session_->stop();
         return;
     default:
         return;
-    }
-}
-
-bool PlayerPane::refusePlay() {
-    // A pending reload counts as loading: what is open is no longer the current record.
-    if (isLoading() || timer11_->isActive())
-        return true;
-    if (!engine_->outputAvailable()) {
-        warnNoAudioOutput(this);
-        return true;
-    }
-    return false;
-}
-
-void PlayerPane::playCommand(PlayMode mode) {
-    if (refusePlay())
-        return;
-    uint32_t from = 0;
-    uint32_t end = 0;
-    switch (mode) {
-    case ModeWhole:
-        if (recordingPath().isEmpty())
-            return;
-        break;
-    case ModeSelection: {
-        const int first = view_->selectionStartSecond(), last = view_->selectionEndSecond();
-        if (first < 0 || first >= last)
-            return;
-        // A selection plays from the second after its start.
-        from = uint32_t(first) + 1;
-        end = uint32_t(last);
-        break;
-    }
-    case ModeBookmark: {
-        const int first = view_->bookmarkStartSecond(), last = view_->bookmarkEndSecond();
-        if (first < 0 || first >= last)
-            return;
-        from = uint32_t(first);
-        end = uint32_t(last);
-        break;
-    }
-    }
-    if (playMode_ == mode && playState_ == Paused) {
-        resume();
-        return;
-    }
-    if (playMode_ == mode && playState_ == Playing) {
-        pause();
-        return;
-    }
-    playMode_ = mode;
-    if (mode == ModeSelection)
-        selectionEnd_ = end;
-    else if (mode == ModeBookmark)
-        bookmarkEnd_ = end;
-    start(from);
-}
-
-void PlayerPane::playFrom(int second) {
-    if (refusePlay())
-        return;
-    playMode_ = ModeWhole;
-    start(uint32_t(std::max(second, 0)));
-}
-
-void PlayerPane::start(uint32_t second) {
-    nextSecond_ = playStart_ = second;
-    resume();
-}
-
-void PlayerPane::resume() {
-    playState_ = Playing;
-    updateCaptions();
-    timer10_->stop();
-    timer10_->start();
-    engine_->reset();
-    view_->moveCursor(int(nextSecond_), int(recording_.duration()));
-    feedSecond(nextSecond_);
-    ++nextSecond_;
-}
-
-void PlayerPane::timer10Tick() {
-    if (playState_ != Playing) {
-        timer10_->stop();
-        return;
-    }
-    // Checked before the read too, so that a play begun at its end never reads past it.
-    const uint32_t end = endOfMode();
-    if (nextSecond_ < end) {
-        feedSecond(nextSecond_);
-        ++nextSecond_;
-        view_->moveCursor(int(nextSecond_), int(recording_.duration()));
-    }
-    if (nextSecond_ >= end) {
-        // The engine keeps what is queued: the last second plays out.
-        playState_ = Stopped;
-        updateCaptions();
-        timer10_->stop();
-    }
-}
-
-uint32_t PlayerPane::endOfMode() const {
-    switch (playMode_) {
-    case ModeSelection:
-        return selectionEnd_;
-    case ModeBookmark:
-        return bookmarkEnd_;
-    default:
-        return recording_.duration();
-    }
-}
-
-void PlayerPane::feedSecond(uint32_t second) {
-    const std::span<const uint8_t> bytes = recording_.readSecondForPlaying(second);
-    if (!bytes.empty())
-        engine_->write(bytes.data(), bytes.size());
-}
-
-void PlayerPane::pause() {
-    playState_ = Paused;
-    updateCaptions();
-    timer10_->stop();
-    engine_->reset(); // what is queued is dropped; the next second stays for the resume
-}
-
-void PlayerPane::stop() {
-    if (isLoading() || playState_ == Stopped)
-        return;
-    playState_ = Stopped;
-    updateCaptions();
-    view_->redrawWave();
-    timer10_->stop();
-    engine_->reset();
-}
-
-void PlayerPane::haltPlayback() {
-    timer10_->stop();
-    engine_->reset();
-    if (playState_ != Stopped) {
-        playState_ = Stopped;
-        updateCaptions();
     }
 }
 

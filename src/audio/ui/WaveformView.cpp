@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <limits>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
@@ -15,12 +13,10 @@ namespace tessa {
 
 namespace {
 
-constexpr QRgb kWaveBackground = 0xFF000000;
-constexpr QRgb kWaveTrace = 0xFF00FF00;
+constexpr QRgb kWaveBackground = WaveImage::kBackground;
 constexpr QRgb kWaveCursor = 0xFF0000FF;
 constexpr QRgb kWaveAnchor = 0xFFFF00FF;
 constexpr QRgb kWaveFrame = 0xFF804000;
-constexpr QRgb kWaveBookmark = 0xFF806464;
 constexpr QRgb kWaveInvert = 0x00FFFFFF;
 constexpr QRgb kWaveStripText = 0xFFFFFFFF;
 // The anchor line's dash: so many pixels drawn, then a gap.
@@ -33,88 +29,15 @@ QRgb* wavePixelRow(QImage& image, int y) {
     return reinterpret_cast<QRgb*>(image.bits() + y * image.bytesPerLine());
 }
 
-// Plots one second's trace into the wave image: each column's vertical stroke and the strokes joining
-// neighbouring columns, which is the pixel set of the polyline through every sample.
-class WaveTracePlotter {
-public:
-    explicit WaveTracePlotter(QImage& image)
-        : bits_(image.bits()), stride_(image.bytesPerLine()), width_(image.width()), height_(image.height()) {
-    }
-
-    void operator()(const waveform::TraceRun& run) {
-        if (hasPrevious_)
-            line(previous_.column, previous_.lastY, run.column, run.firstY);
-        if (run.samples >= 2)
-            vertical(run.column, run.minY, run.maxY);
-        previous_ = run;
-        hasPrevious_ = true;
-    }
-
-    int lowColumn() const { return low_; }
-    int highColumn() const { return high_; }
-
-private:
-    void plot(int x, int y) {
-        if (x < 0 || x >= width_ || y < 0 || y >= height_)
-            return;
-        reinterpret_cast<QRgb*>(bits_ + y * stride_)[x] = kWaveTrace;
-        note(x);
-    }
-
-    void vertical(int x, int y0, int y1) {
-        if (x < 0 || x >= width_)
-            return;
-        y0 = std::max(y0, 0);
-        y1 = std::min(y1, height_ - 1);
-        for (int y = y0; y <= y1; ++y)
-            reinterpret_cast<QRgb*>(bits_ + y * stride_)[x] = kWaveTrace;
-        if (y0 <= y1)
-            note(x);
-    }
-
-    // Bresenham, both ends included; a stroke wholly beside the image is not walked.
-    void line(int x0, int y0, int x1, int y1) {
-        if ((x0 < 0 && x1 < 0) || (x0 >= width_ && x1 >= width_))
-            return;
-        const int dx = std::abs(x1 - x0);
-        const int sx = x0 < x1 ? 1 : -1;
-        const int dy = -std::abs(y1 - y0);
-        const int sy = y0 < y1 ? 1 : -1;
-        int err = dx + dy;
-        for (;;) {
-            plot(x0, y0);
-            if (x0 == x1 && y0 == y1)
-                break;
-            const int e2 = 2 * err;
-            if (e2 >= dy) {
-                err += dy;
-                x0 += sx;
-            }
-            if (e2 <= dx) {
-                err += dx;
-                y0 += sy;
-            }
-        }
-    }
-
-    void note(int x) {
-        low_ = std::min(low_, x);
-        high_ = std::max(high_, x + 1);
-    }
-
-    uchar* bits_;
-    qsizetype stride_;
-    int width_;
-    int height_;
-    waveform::TraceRun previous_;
-    bool hasPrevious_ = false;
-    int low_ = std::numeric_limits<int>::max();
-    int high_ = std::numeric_limits<int>::min();
-};
-
 } // namespace
 
-WaveformView::WaveformView(QWidget* parent) : QWidget(parent) {
+WaveformView::WaveformView(QWidget* parent) : WaveformView(std::make_shared<WaveImage>(), parent) {}
+
+WaveformView::WaveformView(std::shared_ptr<WaveImage> image, QWidget* parent)
+    : QWidget(parent), image_(std::move(image)) {
+    // The drawing thread only posts: the queue drops the call once the view is gone, whoever holds the
+    // image then.
+    image_->setChangeHandler([link = queue_.link(), this] { link.post([this] { flushPendingDrawing(); }); });
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setFocusPolicy(Qt::TabFocus);
@@ -125,7 +48,9 @@ WaveformView::WaveformView(QWidget* parent) : QWidget(parent) {
     rebuildImages();
 }
 
-WaveformView::~WaveformView() = default;
+WaveformView::~WaveformView() {
+    image_->setChangeHandler({});
+}
 
 int WaveformView::waveRows() const {
     return std::min(waveform::waveImageHeight(screen_.height()), screen_.height());
@@ -145,15 +70,7 @@ void WaveformView::rebuildImages() {
     const int width = std::max(0, this->width());
     const int height = std::max(0, this->height());
     const int rows = waveform::waveImageHeight(height);
-    {
-        std::lock_guard lock(mutex_);
-        wave_ = rows > 0 && width > 0 ? QImage(width, rows, QImage::Format_RGB32) : QImage();
-        if (!wave_.isNull())
-            wave_.fill(kWaveBackground);
-        waveWidth_ = width;
-        waveBottom_ = waveform::waveAreaBottom(height);
-        dirtyLow_ = dirtyHigh_ = 0;
-    }
+    image_->reset(width, rows, waveform::waveAreaBottom(height));
     screen_ = width > 0 && height > 0 ? QImage(width, height, QImage::Format_RGB32) : QImage();
     strip_ = width > 0 ? QImage(width, waveform::kStripHeight, QImage::Format_RGB32) : QImage();
     cursorColumn_.assign(static_cast<size_t>(rows), kWaveBackground);
@@ -192,18 +109,17 @@ void WaveformView::copyWaveColumns(int low, int high) {
     high = std::min(high, screen_.width());
     if (screen_.isNull() || low >= high)
         return;
-    {
-        std::lock_guard lock(mutex_);
-        const int rows = std::min(wave_.height(), screen_.height());
-        if (wave_.width() == screen_.width()) {
-            for (int y = 0; y < rows; ++y) {
-                const QRgb* from = reinterpret_cast<const QRgb*>(wave_.constScanLine(y));
-                QRgb* to = wavePixelRow(screen_, y);
-                for (int x = low; x < high; ++x)
-                    to[x] = inverted_[static_cast<size_t>(x)] ? from[x] ^ kWaveInvert : from[x];
-            }
+    image_->read([&](const uint32_t* pixels, int width, int imageRows) {
+        if (!pixels || width != screen_.width())
+            return;
+        const int rows = std::min(imageRows, screen_.height());
+        for (int y = 0; y < rows; ++y) {
+            const QRgb* from = pixels + size_t(y) * size_t(width);
+            QRgb* to = wavePixelRow(screen_, y);
+            for (int x = low; x < high; ++x)
+                to[x] = inverted_[static_cast<size_t>(x)] ? from[x] ^ kWaveInvert : from[x];
         }
-    }
+    });
     if (cursorDrawn_ && cursorX_ >= low && cursorX_ < high)
         cursorDrawn_ = false;
     if (anchorShown_ && anchorX_ >= low && anchorX_ < high)
@@ -300,15 +216,11 @@ void WaveformView::clear() {
     ensureImages();
     total_ = 0;
     cursorSecond_ = cursorX_ = 0;
-    anchorX_ = currentX_ = previousX_ = 0;
+    anchorX_ = currentX_ = 0;
     selecting_ = false;
     selectionStart_ = selectionEnd_ = 0;
     bookmarkStart_ = bookmarkEnd_ = 0;
-    {
-        std::lock_guard lock(mutex_);
-        if (!wave_.isNull())
-            wave_.fill(kWaveBackground);
-    }
+    image_->clear();
     eraseBackground();
 }
 
@@ -324,18 +236,8 @@ void WaveformView::setBookmark(int startSecond, int endSecond) {
     bookmarkEnd_ = endSecond;
     if (startSecond >= endSecond || total_ <= 0)
         return;
-    int low = 0;
-    int high = 0;
-    {
-        std::lock_guard lock(mutex_);
-        if (wave_.isNull())
-            return;
-        low = std::clamp(waveform::columnOfSecond(waveWidth_, total_, startSecond), 0, wave_.width());
-        high = std::clamp(waveform::columnOfSecond(waveWidth_, total_, endSecond), 0, wave_.width());
-        for (int y = 0; y < wave_.height(); ++y)
-            std::fill(wavePixelRow(wave_, y) + low, wavePixelRow(wave_, y) + high, kWaveBookmark);
-    }
-    refreshColumns(low, high);
+    if (const auto band = image_->paintBand(startSecond, endSecond, total_))
+        refreshColumns(band->low, band->high);
 }
 
 void WaveformView::moveCursor(int second, int total) {
@@ -358,51 +260,13 @@ void WaveformView::redrawWave() {
     copyWaveColumns(0, screen_.width());
 }
 
-void WaveformView::drawSecond(std::span<const int16_t> samples, int second, int total) {
-    bool post = false;
-    {
-        std::lock_guard lock(mutex_);
-        // The first second of a recording also takes away whatever the window still shows of the last.
-        if (second == 0)
-            erasePending_ = true;
-        if (!wave_.isNull()) {
-            WaveTracePlotter plotter(wave_);
-            waveform::walkTrace(samples, waveWidth_, total, second, 0, waveBottom_, plotter);
-            if (plotter.lowColumn() < plotter.highColumn()) {
-                dirtyLow_ =
-                    dirtyLow_ < dirtyHigh_ ? std::min(dirtyLow_, plotter.lowColumn()) : plotter.lowColumn();
-                dirtyHigh_ = std::max(dirtyHigh_, plotter.highColumn());
-            }
-        }
-        // One update in flight at a time: a busy GUI thread gets the drawing of many seconds in one go.
-        if (!flushPosted_ && (erasePending_ || dirtyLow_ < dirtyHigh_)) {
-            flushPosted_ = true;
-            post = true;
-        }
-    }
-    if (post)
-        QMetaObject::invokeMethod(
-            this, [this] { flushPendingDrawing(); }, Qt::QueuedConnection);
-}
-
 void WaveformView::flushPendingDrawing() {
-    bool erase = false;
-    int low = 0;
-    int high = 0;
-    {
-        std::lock_guard lock(mutex_);
-        erase = erasePending_;
-        low = dirtyLow_;
-        high = dirtyHigh_;
-        erasePending_ = false;
-        dirtyLow_ = dirtyHigh_ = 0;
-        flushPosted_ = false;
-    }
+    const WaveImage::Changes changes = image_->takeChanges();
     ensureImages();
-    if (erase)
+    if (changes.erase)
         eraseBackground();
-    else if (low < high)
-        refreshColumns(low, high);
+    else if (changes.low < changes.high)
+        refreshColumns(changes.low, changes.high);
 }
 
 void WaveformView::paintEvent(QPaintEvent* event) {
@@ -428,7 +292,7 @@ void WaveformView::mousePressEvent(QMouseEvent* event) {
     ensureImages();
     std::fill(inverted_.begin(), inverted_.end(), 0);
     copyWaveColumns(0, screen_.width());
-    anchorX_ = currentX_ = previousX_ = clampedX(event->position().x());
+    anchorX_ = currentX_ = clampedX(event->position().x());
     selecting_ = true;
     drawAnchorLine();
     redrawStrip();
@@ -442,7 +306,6 @@ void WaveformView::mouseMoveEvent(QMouseEvent* event) {
     ensureImages();
     currentX_ = clampedX(event->position().x());
     showBand();
-    previousX_ = currentX_;
     redrawStrip();
 }
 

@@ -5,21 +5,24 @@
 // selection dragged with the mouse and shown inverted, and a status strip with the selection, position
 // and total as times. A double click asks the player to play from the clicked second.
 //
-// The wave image is shared with the player's loading thread, which draws seconds into it; one mutex
-// guards it and everything the loading thread reads. Everything else belongs to the GUI thread.
+// The wave image (background, band and trace) is a plain WaveImage shared with the player's loading
+// thread, which draws seconds into it and never calls the view; the view learns of new drawing through
+// its queue. Everything else belongs to the GUI thread.
 //
 // What the window shows is kept in a screen image that the GUI-thread operations draw on directly (the
 // cursor saves and restores the column under it, the selection inverts columns), and paintEvent only
 // copies it out. That keeps every drawing step in one place and makes the picture independent of when
 // Qt decides to paint.
 
+#include "audio/WaveImage.h"
+#include "platform/GuiQueue.h"
+
 #include <cstdint>
-#include <mutex>
+#include <memory>
 #include <QFont>
 #include <QImage>
 #include <QString>
 #include <QWidget>
-#include <span>
 #include <vector>
 
 namespace tessa {
@@ -27,8 +30,14 @@ namespace tessa {
 class WaveformView : public QWidget {
     Q_OBJECT
 public:
+    // Shows the image it is given, or one of its own.
     explicit WaveformView(QWidget* parent = nullptr);
+    explicit WaveformView(std::shared_ptr<WaveImage> image, QWidget* parent = nullptr);
     ~WaveformView() override;
+
+    // The picture the loading thread draws into (WaveImage::drawSecond), from any thread. The view sizes
+    // it to its own width; the player reloads the recording after a size change to redraw it.
+    WaveImage& image() const { return *image_; }
 
     // GUI thread only.
 
@@ -52,11 +61,6 @@ public:
     int selectionStartSecond() const { return selectionStart_; }
     int selectionEndSecond() const { return selectionEnd_; }
     QString statusText() const { return stripText_; }
-
-    // Any thread (the player's loading thread): draws the samples of one second of a recording of
-    // `total` seconds into the wave image and schedules the window's update on the GUI thread. Never
-    // touches the widget itself. The view must outlive every thread that calls it.
-    void drawSecond(std::span<const int16_t> samples, int second, int total);
 
 signals:
     // Double click on a loaded recording; delivered queued, like a posted message.
@@ -91,7 +95,6 @@ private:
     bool cursorDrawn_ = false; // the cursor line is on screen and cursorColumn_ holds what it covers
     int anchorX_ = 0;
     int currentX_ = 0;
-    int previousX_ = 0;
     bool selecting_ = false;
     bool anchorShown_ = false;
     int selectionStart_ = 0;
@@ -105,15 +108,8 @@ private:
     QString stripText_;
     QFont stripFont_;
 
-    // Shared with the loading thread.
-    mutable std::mutex mutex_;
-    QImage wave_;        // background, bookmark band and trace
-    int waveWidth_ = 0;  // client width the wave image was made for
-    int waveBottom_ = 0; // bottom of the wave area the samples are placed in
-    int dirtyLow_ = 0;   // columns drawn since the window was last brought up to date
-    int dirtyHigh_ = 0;
-    bool erasePending_ = false;
-    bool flushPosted_ = false;
+    std::shared_ptr<WaveImage> image_; // shared with the loading thread
+    platform::GuiQueue queue_;         // the image's news of new drawing
 };
 
 } // namespace tessa

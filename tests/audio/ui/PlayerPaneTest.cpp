@@ -15,6 +15,7 @@
 #include "config/Settings.h"
 #include "config/StringTable.h"
 #include "platform/FakeWaveOutput.h"
+#include "platform/WorkerSlot.h"
 #include "store/AppState.h"
 #include "support/CardFixtures.h"
 #include "support/TempDir.h"
@@ -583,6 +584,23 @@ TEST_F(PlayerPaneTest, WindowPlayCommandAttachesThePageOnViewOrPageOne) {
     EXPECT_EQ(answers.seen[0].text, text(169));
     EXPECT_EQ(answers.seen[0].icon, QMessageBox::Warning);
     EXPECT_EQ(pane->attachedList(), window.view()->page(1)->model());
+}
+
+// Closing the window while the loading thread is stuck (here: held past its stop request) comes back;
+// the thread finishes later on its own, drawing into a picture that outlives the waveform view.
+TEST_F(PlayerPaneTest, GoingAwayWhileTheLoadingThreadIgnoresItsStopDoesNotWaitForIt) {
+    addRow(writeRecording(QStringLiteral("call.xtr"), FormatMuLaw, 6));
+    Gate gate;
+    player->setLoadingProbe([&gate](uint32_t n) { gate.hold(n, 2); });
+    const int before = platform::WorkerSlot::abandonedRunning();
+    player->attach(page->model(), firstSelected(*page));
+    ASSERT_TRUE(gate.waitHeld());
+    player.reset();
+    EXPECT_EQ(platform::WorkerSlot::abandonedRunning(), before + 1);
+    gate.open();
+    ASSERT_TRUE(waitUntil([&] { return platform::WorkerSlot::abandonedRunning() == before; }));
+    QApplication::processEvents();
+    EXPECT_TRUE(output->blocks().empty()) << "nothing played after the pane was gone";
 }
 
 // Rapid previous, next, re-attaching and resizing while records load, with every coding; run under

@@ -93,9 +93,9 @@ using namespace waveform_view_test;
 TEST_F(WaveformViewTest, TraceLiesOverTheBookmarkBandInTheColumnsOfItsSecond) {
     view.setTotalLength(60);
     view.setBookmark(10, 20);
-    view.drawSecond(constantSecond(0), 15, 60);
-    view.drawSecond(constantSecond(-32768), 30, 60);
-    view.drawSecond(constantSecond(16384), 59, 60);
+    view.image().drawSecond(constantSecond(0), 15, 60);
+    view.image().drawSecond(constantSecond(-32768), 30, 60);
+    view.image().drawSecond(constantSecond(16384), 59, 60);
     const QImage image = shot();
 
     EXPECT_EQ(columnsOf(image, 50, kBand), range(100, 200));
@@ -116,7 +116,7 @@ TEST_F(WaveformViewTest, FullScaleIsClippedToTheWaveImageAndEmptySecondsDrawNoth
     std::vector<int16_t> loud(8000);
     for (size_t i = 0; i < loud.size(); ++i)
         loud[i] = i % 2 ? 32767 : -32768;
-    view.drawSecond(loud, 0, 1);
+    view.image().drawSecond(loud, 0, 1);
     QImage image = shot();
     for (int y : {0, 1, 100, kWaveRows - 1}) {
         EXPECT_EQ(columnsOf(image, y, kGreen), range(0, kWidth)) << y;
@@ -126,8 +126,8 @@ TEST_F(WaveformViewTest, FullScaleIsClippedToTheWaveImageAndEmptySecondsDrawNoth
 
     view.clear();
     view.setTotalLength(60);
-    view.drawSecond({}, 0, 60);
-    view.drawSecond(constantSecond(-32768, 1), 5, 60);
+    view.image().drawSecond({}, 0, 60);
+    view.image().drawSecond(constantSecond(-32768, 1), 5, 60);
     // A bookmark that does not start before its end is stored but not painted.
     view.setBookmark(20, 20);
     image = shot();
@@ -174,7 +174,7 @@ TEST_F(WaveformViewTest, SelectionGivesItsSecondsAndIsDrawnInverted) {
 
     // The selection survives the repaint of the whole window that the first second of a load asks for;
     // redrawWave takes only its drawing away.
-    view.drawSecond(constantSecond(-32768), 0, 60);
+    view.image().drawSecond(constantSecond(-32768), 0, 60);
     image = shot();
     EXPECT_EQ(columnsOf(image, 50, kWhite), range(200, 300));
     EXPECT_EQ(columnsOf(image, 0, kGreen), range(0, 10));
@@ -224,7 +224,7 @@ TEST_F(WaveformViewTest, DoubleClickAsksToPlayFromTheClickedSecond) {
 TEST_F(WaveformViewTest, CursorSavesAndRestoresTheColumnUnderIt) {
     view.setTotalLength(60);
     view.setBookmark(10, 20);
-    view.drawSecond(constantSecond(0), 15, 60);
+    view.image().drawSecond(constantSecond(0), 15, 60);
     QApplication::processEvents();
     view.moveCursor(15, 60);
     QImage image = shot();
@@ -269,7 +269,7 @@ TEST_F(WaveformViewTest, CursorSavesAndRestoresTheColumnUnderIt) {
 TEST_F(WaveformViewTest, ClearForgetsTheRecording) {
     view.setTotalLength(60);
     view.setBookmark(10, 20);
-    view.drawSecond(constantSecond(-32768), 3, 60);
+    view.image().drawSecond(constantSecond(-32768), 3, 60);
     drag(100, 200);
     view.moveCursor(7, 60);
     view.clear();
@@ -286,10 +286,10 @@ TEST_F(WaveformViewTest, ClearForgetsTheRecording) {
 
 TEST_F(WaveformViewTest, ResizeStartsAFreshPictureAtTheNewSize) {
     view.setTotalLength(60);
-    view.drawSecond(constantSecond(-32768), 10, 60);
+    view.image().drawSecond(constantSecond(-32768), 10, 60);
     view.resize(300, 125);
     QApplication::processEvents();
-    view.drawSecond(constantSecond(-32768), 20, 60);
+    view.image().drawSecond(constantSecond(-32768), 20, 60);
     const QImage image = shot();
     ASSERT_EQ(image.size(), QSize(300, 125));
     EXPECT_EQ(columnsOf(image, 0, kGreen), range(100, 105));
@@ -303,7 +303,7 @@ TEST_F(WaveformViewTest, ResizeStartsAFreshPictureAtTheNewSize) {
     // Too small for a wave image: every operation still works on what is left.
     view.resize(50, 20);
     QApplication::processEvents();
-    view.drawSecond(constantSecond(100), 0, 60);
+    view.image().drawSecond(constantSecond(100), 0, 60);
     view.setBookmark(1, 30);
     view.moveCursor(5, 60);
     drag(25, 40);
@@ -314,12 +314,14 @@ TEST_F(WaveformViewTest, ResizeStartsAFreshPictureAtTheNewSize) {
 
 TEST_F(WaveformViewTest, LoadingThreadDrawsWhileTheWindowResizesAndRepaints) {
     view.setTotalLength(60);
+    // The loading thread draws into the picture alone; it never calls the view.
+    WaveImage& image = view.image();
     std::atomic<bool> done{false};
     std::thread loader([&] {
         const std::vector<int16_t> samples = constantSecond(-32768);
         for (int pass = 0; pass < 20; ++pass) {
             for (int second = 0; second < 60; ++second)
-                view.drawSecond(samples, second, 60);
+                image.drawSecond(samples, second, 60);
         }
         done = true;
     });
@@ -341,7 +343,7 @@ TEST_F(WaveformViewTest, LoadingThreadDrawsWhileTheWindowResizesAndRepaints) {
     std::thread last([&] {
         const std::vector<int16_t> samples = constantSecond(-32768);
         for (int second = 0; second < 60; ++second)
-            view.drawSecond(samples, second, 60);
+            image.drawSecond(samples, second, 60);
     });
     last.join();
     EXPECT_EQ(columnsOf(shot(), 0, kGreen), range(0, kWidth));

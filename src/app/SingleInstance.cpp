@@ -3,8 +3,7 @@
 namespace tessa {
 
 SingleInstance::SingleInstance(const QString& folder)
-    : path_(folder + QStringLiteral("/Norvel Quillbook Tessa Mutex.lock")),
-      lock_(std::make_unique<QLockFile>(path_)) {
+    : lock_(std::make_unique<QLockFile>(folder + QStringLiteral("/Norvel Quillbook Tessa Mutex.lock"))) {
     // A lock is stale only when its process is gone; QLockFile checks the process id for that.
     lock_->setStaleLockTime(0);
 }

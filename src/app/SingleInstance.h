@@ -13,10 +13,8 @@ public:
     explicit SingleInstance(const QString& folder);
     // False when another instance holds the lock.
     bool acquire();
-    QString lockPath() const { return path_; }
 
 private:
-    QString path_;
     std::unique_ptr<QLockFile> lock_;
 };
 

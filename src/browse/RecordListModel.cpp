@@ -3,6 +3,7 @@
 #include "audio/NoteLine.h"
 #include "config/Settings.h"
 #include "config/StringTable.h"
+#include "format/CardRecord.h"
 #include "format/ContainerHeader.h"
 #include "platform/CodePage.h"
 #include "platform/NativePath.h"
@@ -212,7 +213,7 @@ void RecordListModel::appendRows(const std::vector<CallRecord*>& records) {
         row->recordingDuration = record->recordingDuration;
         row->pending = kFileImageBit | textBit(ColumnTime) | textBit(ColumnCallDuration) |
                        textBit(ColumnRecordingLength);
-        if (modelCode_ == 1)
+        if (modelCode_ == ModelVX5)
             row->pending |= textBit(ColumnRemark);
         const uint32_t type = record->callType;
         if (!isNoteType(type))
@@ -350,7 +351,7 @@ void RecordListModel::relabel() {
         const uint32_t type = row->record->callType;
         const bool known = type >= kFirstCallType && type <= kLastCallType;
         row->text[ColumnCallType] = known ? callTypeTexts_[type - kFirstCallType] : QString();
-        if (modelCode_ == 1)
+        if (modelCode_ == ModelVX5)
             row->pending |= textBit(ColumnRemark);
     }
     resetSortState();
@@ -422,7 +423,7 @@ int RecordListModel::defaultColumnWidth(int column) {
 }
 
 int RecordListModel::modelColumnWidth() const {
-    return modelCode_ == 1 ? kModelColumnWidth : 0;
+    return modelCode_ == ModelVX5 ? kModelColumnWidth : 0;
 }
 
 std::vector<int> RecordListModel::loadColumnWidths() {

@@ -2,49 +2,51 @@
 
 #include "config/Settings.h"
 #include "config/StringTable.h"
+#include "format/CardRecord.h"
+#include "store/LoadSink.h"
 
 namespace tessa {
 
 QString modelDisplayName(int modelCode) {
-    return readStringSetting(modelCode != 0 ? QStringLiteral("Device2") : QStringLiteral("Device"));
+    return readStringSetting(modelCode != ModelVX7 ? QStringLiteral("Device2") : QStringLiteral("Device"));
 }
 
 QString pageSummaryText(int pageType, int rowCount, int modelCode) {
     QString label;
     switch (pageType) {
-    case 0:
+    case PageRoot:
         return modelDisplayName(modelCode);
-    case 1:
+    case PageAll:
         label = text(2);
         break;
-    case 2:
+    case PageOutgoing:
         label = text(3);
         break;
-    case 3:
+    case PageIncoming:
         label = text(4);
         break;
-    case 4:
+    case PageNotes:
         label = text(5);
         break;
-    case 5:
+    case PageTriggered:
         label = text(163);
         break;
-    case 6:
+    case PageAnswering:
         label = text(25);
         break;
-    case 7:
+    case PageMarked:
         label = text(105);
         break;
-    case 8:
+    case PageMissed:
         label = text(106);
         break;
-    case 9:
+    case PageQuery:
         label = text(156);
         break;
-    case 10:
+    case PageImport:
         label = text(215);
         break;
-    case 11:
+    case PageDevice:
         return text(6);
     default:
         return {};
@@ -53,7 +55,7 @@ QString pageSummaryText(int pageType, int rowCount, int modelCode) {
 }
 
 QString freeSpaceText(uint64_t freeBytes, int modelCode, int viewMode) {
-    float rate = modelCode == 1 ? 5.625f : 14.0f; // megabytes per hour of recording
+    float rate = modelCode == ModelVX5 ? 5.625f : 14.0f; // megabytes per hour of recording
     float size = float(uint32_t(freeBytes >> 20));
     QString unit = QStringLiteral("MB");
     if (size >= 1048576.0f) {

@@ -1,6 +1,7 @@
 #include "cli/DrivesCommand.h"
 
 #include "cli/Json.h"
+#include "format/CardRecord.h"
 #include "platform/VolumeTable.h"
 #include "store/CardScan.h"
 
@@ -35,7 +36,7 @@ int DrivesCommand::run(const Args& args, Io io) const {
     for (const platform::Volume& volume : volumes) {
         const platform::DiskSpace space = table.space(volume);
         const bool card = isCard(volume);
-        const int model = card ? (phonebookPresent(volume.letter) ? 1 : 0) : -1;
+        const int model = card ? modelOfCard(volume.letter) : -1;
         if (json) {
             io.out << (first ? "\n" : ",\n");
             JsonObjectWriter w(io.out);
@@ -54,7 +55,7 @@ int DrivesCommand::run(const Args& args, Io io) const {
                    << qSetFieldWidth(0) << "  " << volume.root << "  " << space.freeBytes / (1024 * 1024)
                    << " of " << space.totalBytes / (1024 * 1024) << " MB free";
             if (card)
-                io.out << "  recorder card (" << (model == 1 ? "VX5" : "VX7") << ")";
+                io.out << "  recorder card (" << (model == ModelVX5 ? "VX5" : "VX7") << ")";
             io.out << "\n";
         }
         first = false;

@@ -1,7 +1,7 @@
 #pragma once
 
 // The Outlook-match command's fetch: the contact list is emptied and filled anew from the contact source.
-// The window then reloads the call logs so that the new names appear (refresh, as command 32775 does).
+// The window then reloads the call logs so that the new names appear (as the refresh command does).
 
 #include "platform/VCardContactSource.h"
 

@@ -3,6 +3,7 @@
 // The state shared by the whole program for one run: the collections of call records, the contact list,
 // the flags that workers and the window read, the card in use and the rebuild queue.
 
+#include "format/CardRecord.h"
 #include "phonebook/ContactList.h"
 #include "store/RecordCollection.h"
 
@@ -23,8 +24,7 @@ struct AppState {
     RecordCollection backupRecords;
     RecordCollection importRecords;
     ContactList contacts;
-    std::vector<uint32_t> months;           // YYYYMM of the month logs found
-    std::vector<uint32_t> cardMonthFolders; // YYYYMM folders found on a card
+    std::vector<uint32_t> months; // YYYYMM of the month logs found
 
     std::atomic<int> viewMode{ViewBackup};
     std::atomic<int> loadSource{LoadMonthLogs};
@@ -33,8 +33,8 @@ struct AppState {
     std::atomic<bool> rebuildRunning{false};
     std::atomic<char> rebuildDriveLetter{0};
     std::atomic<char> cardDriveLetter{0};
-    std::atomic<int> modelCode{0};
-    QString cardLogPath; // "X:\CallLog.dat" of the card in use
+    std::atomic<int> modelCode{ModelVX7}; // ModelCode
+    QString cardLogPath;                  // "X:\CallLog.dat" of the card in use
 
     std::mutex rebuildLock; // guards rebuildQueue
     std::deque<char> rebuildQueue;

@@ -54,10 +54,6 @@ bool openLog(QFile& file, const QString& path) {
 
 } // namespace
 
-size_t logRecordSize(bool monthLog, int modelCode) {
-    return monthLog ? kMonthLogRecordSize : cardRecordSize(modelCode);
-}
-
 QString backupModelFolder(int modelCode) {
     return modelCode == ModelVX5 ? QStringLiteral("TessaDeviceBackupM") : QStringLiteral("TessaDeviceBackup");
 }

@@ -16,9 +16,6 @@ class ContactList;
 constexpr size_t kMonthLogRecordSize = CallRecord::kSize;
 inline const QString kMonthLogSuffix = QStringLiteral("CallLogBK.dat");
 
-// Record size of a log: 1076 for a month log, else the card record size of the model code.
-size_t logRecordSize(bool monthLog, int modelCode);
-
 // Model folder of the backup: "TessaDeviceBackup" (VX7) or "TessaDeviceBackupM" (VX5).
 QString backupModelFolder(int modelCode);
 // "%s%s\CallLog\%04d%02d%s" of the backup root, model folder, year, month and "CallLogBK.dat".

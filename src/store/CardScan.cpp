@@ -2,6 +2,7 @@
 
 #include "config/ProgramFolder.h"
 #include "config/Settings.h"
+#include "format/CardRecord.h"
 #include "platform/NativePath.h"
 #include "store/AppState.h"
 
@@ -43,7 +44,7 @@ bool phonebookPresent(char letter) {
 }
 
 int modelOfCard(char letter) {
-    return phonebookPresent(letter) ? 1 : 0;
+    return phonebookPresent(letter) ? ModelVX5 : ModelVX7;
 }
 
 bool isCard(const platform::Volume& volume) {
@@ -82,7 +83,7 @@ char scanForCard(AppState& state, const CardScanHooks& hooks) {
     // now would pull records from under them. Nothing would be tested anyway.
     if (state.busy)
         return 0;
-    if (state.modelCode == 1)
+    if (state.modelCode == ModelVX5)
         callScanHook(hooks.disablePhonebook);
     state.cardRecords.clear();
 
@@ -112,7 +113,7 @@ char scanForCard(AppState& state, const CardScanHooks& hooks) {
 
     if (hooks.cardFound)
         hooks.cardFound(found, model);
-    if (model == 1) {
+    if (model == ModelVX5) {
         if (hooks.loadPhonebook)
             hooks.loadPhonebook(phonebookPath(found));
         callScanHook(hooks.enablePhonebook);

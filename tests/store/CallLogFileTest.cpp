@@ -170,7 +170,7 @@ TEST(MonthLog, PathsFollowTheBackupLayout) {
               QStringLiteral("/b/TessaDeviceBackup\\CallLog\\201801CallLogBK.dat"));
     EXPECT_EQ(monthLogPathOfMonth(QStringLiteral("/b/"), ModelVX5, 201712),
               QStringLiteral("/b/TessaDeviceBackupM\\CallLog\\201712CallLogBK.dat"));
-    EXPECT_EQ(logRecordSize(true, ModelVX5), 1076u);
-    EXPECT_EQ(logRecordSize(false, ModelVX5), 256u);
-    EXPECT_EQ(logRecordSize(false, 7), 128u);
+    EXPECT_EQ(kMonthLogRecordSize, 1076u);
+    EXPECT_EQ(cardRecordSize(ModelVX5), 256u);
+    EXPECT_EQ(cardRecordSize(7), 128u);
 }

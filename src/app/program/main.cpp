@@ -21,7 +21,8 @@ int main(int argc, char** argv) {
         return 0;
 
     tessa::AppState state;
-    state.modelCode = tessa::readIntSetting(QStringLiteral("DevType")) == 1 ? 1 : 0;
+    state.modelCode = tessa::readIntSetting(QStringLiteral("DevType")) == tessa::ModelVX5 ? tessa::ModelVX5
+                                                                                          : tessa::ModelVX7;
 
     int code = 0;
     {

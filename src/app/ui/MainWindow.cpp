@@ -15,6 +15,7 @@
 #include "browse/ui/RecordListPage.h"
 #include "config/Settings.h"
 #include "config/StringTable.h"
+#include "format/CardRecord.h"
 #include "phonebook/ContactFetch.h"
 #include "platform/audioout/MakeWaveOutput.h"
 #include "platform/DeviceLink.h"
@@ -33,9 +34,11 @@
 namespace tessa {
 namespace {
 
-constexpr int kPollInterval = 2000;
+constexpr int kStartUpDelay = 1000;
+constexpr int kDrivePollInterval = 2000;
+// A command that asks for a rescan (synchronise, refresh of the card view) gets it sooner.
 constexpr int kCommandPollInterval = 1000;
-constexpr int kReloadInterval = 1000;
+constexpr int kBackupReloadInterval = 1000;
 
 } // namespace
 
@@ -58,7 +61,8 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QMainWindow(parent), 
     commands_->refresh = [this] { requestRefresh(); };
     connect(commands_, &RecordCommands::command, this, &MainWindow::onCommand);
     // Commands whose features have not landed yet are shown disabled.
-    for (int command : {32779, 32780, 32784, 32793, 32795, 32796, 32798, 32799})
+    for (int command : {CmdBackupAll, CmdExport, CmdEmail, CmdBackupSelected, CmdExportWav, CmdEmailOriginals,
+                        CmdImport, CmdClearImport})
         commands_->setAvailable(command, false);
     commands_->setAvailable(CmdPlay, true);
     commands_->setAvailable(CmdWaveformPlayer, true);
@@ -78,22 +82,22 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QMainWindow(parent), 
     sink_->onRebuildActivity = [this](char letter, bool active) { showRebuildActivity(letter, active); };
     callLogs_ = std::make_unique<CallLogService>(state_, *sink_);
 
-    timer10_.setObjectName(QStringLiteral("timer10"));
-    timer20_.setObjectName(QStringLiteral("timer20"));
-    timer30_.setObjectName(QStringLiteral("timer30"));
-    timer10_.setSingleShot(true);
-    connect(&timer10_, &QTimer::timeout, this, &MainWindow::onStartTimer);
-    connect(&timer20_, &QTimer::timeout, this, &MainWindow::drivePoll);
-    connect(&timer30_, &QTimer::timeout, this, &MainWindow::onBackupReload);
-    timer10_.start(1000);
+    startUpTimer_.setObjectName(QStringLiteral("timer10"));
+    drivePollTimer_.setObjectName(QStringLiteral("timer20"));
+    backupReloadTimer_.setObjectName(QStringLiteral("timer30"));
+    startUpTimer_.setSingleShot(true);
+    connect(&startUpTimer_, &QTimer::timeout, this, &MainWindow::onStartUp);
+    connect(&drivePollTimer_, &QTimer::timeout, this, &MainWindow::onDrivePoll);
+    connect(&backupReloadTimer_, &QTimer::timeout, this, &MainWindow::onBackupReload);
+    startUpTimer_.start(kStartUpDelay);
 
     view_->relabel();
     view_->showPage(view_->currentPageType());
 }
 
 MainWindow::~MainWindow() {
-    timer20_.stop();
-    timer30_.stop();
+    drivePollTimer_.stop();
+    backupReloadTimer_.stop();
     if (callLogs_)
         callLogs_->shutdown();
     if (device_)
@@ -150,8 +154,8 @@ void MainWindow::updateCheckMarks() {
     // An absent key reads -1, which counts as on.
     check(CmdAutoBackup, readIntSetting(QStringLiteral("AutoBackup")) != 0);
     check(CmdCardView, view == ViewCard);
-    check(CmdBackupViewVx7, view == ViewBackup && model == 0);
-    check(CmdBackupViewVx5, view == ViewBackup && model == 1);
+    check(CmdBackupViewVx7, view == ViewBackup && model == ModelVX7);
+    check(CmdBackupViewVx5, view == ViewBackup && model == ModelVX5);
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
@@ -228,7 +232,7 @@ void MainWindow::onCommand(int commandId) {
         if (refuseWhileBusy())
             return;
         state_.cardDriveLetter = 0;
-        startTimer20(kCommandPollInterval);
+        restartDrivePoll(kCommandPollInterval);
         return;
     case CmdCardView:
         if (!refuseWhileBusy())
@@ -237,7 +241,7 @@ void MainWindow::onCommand(int commandId) {
     case CmdBackupViewVx7:
     case CmdBackupViewVx5:
         if (!refuseWhileBusy())
-            showBackupRecords(commandId == CmdBackupViewVx5 ? 1 : 0);
+            showBackupRecords(commandId == CmdBackupViewVx5 ? ModelVX5 : ModelVX7);
         return;
     case CmdSetBackupFolder:
         refuseWhileBusy();
@@ -268,20 +272,20 @@ void MainWindow::onCommand(int commandId) {
     }
 }
 
-void MainWindow::startTimer20(int interval) {
-    timer20_.stop();
-    timer20_.start(interval);
+void MainWindow::restartDrivePoll(int interval) {
+    drivePollTimer_.stop();
+    drivePollTimer_.start(interval);
 }
 
 void MainWindow::restartBackupReload() {
-    timer20_.stop();
-    timer30_.stop();
-    timer30_.start(kReloadInterval);
+    drivePollTimer_.stop();
+    backupReloadTimer_.stop();
+    backupReloadTimer_.start(kBackupReloadInterval);
 }
 
-void MainWindow::onStartTimer() {
+void MainWindow::onStartUp() {
     callLogs_->loadMonthLogs();
-    startTimer20(kPollInterval);
+    restartDrivePoll(kDrivePollInterval);
 }
 
 void MainWindow::onBackupReload() {
@@ -289,8 +293,8 @@ void MainWindow::onBackupReload() {
         return; // tries again in a second
     sink_->clearRecordLists();
     callLogs_->loadMonthLogs();
-    timer30_.stop();
-    startTimer20(kPollInterval);
+    backupReloadTimer_.stop();
+    restartDrivePoll(kDrivePollInterval);
 }
 
 void MainWindow::requestRefresh() {
@@ -298,12 +302,12 @@ void MainWindow::requestRefresh() {
         restartBackupReload();
     } else {
         state_.cardDriveLetter = 0;
-        startTimer20(kCommandPollInterval);
+        restartDrivePoll(kCommandPollInterval);
     }
     updateFreeSpace();
 }
 
-void MainWindow::drivePoll() {
+void MainWindow::onDrivePoll() {
     if (state_.busy)
         return;
     const char letter = state_.cardDriveLetter;
@@ -333,7 +337,7 @@ void MainWindow::scanForCard() {
 
 void MainWindow::applyModel(int modelCode) {
     view_->setRootLabel(modelDisplayName(modelCode));
-    view_->setModelColumnWidth(modelCode == 1 ? 120 : 0);
+    view_->setModelCode(modelCode);
 }
 
 void MainWindow::showCardRecords() {
@@ -363,7 +367,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     state_.quit = true;
     // Workers see the quit flag at their next record; the service waits for them, a bounded time.
     callLogs_->shutdown();
-    timer20_.stop();
+    drivePollTimer_.stop();
     event->accept();
 }
 

@@ -31,7 +31,6 @@ public:
     ~MainWindow() override;
 
     MainView* view() const { return view_; }
-    ProgressWindow* progressWindow() const { return progress_; }
     CallLogService* callLogs() const { return callLogs_.get(); }
     RecordCommands* recordCommands() const { return commands_; }
     PlayerPane* player() const { return player_; }
@@ -63,14 +62,17 @@ private:
     void buildStatusBar();
     void setLinkState(bool up);
     bool refuseWhileBusy();
-    // Commands 32772 (play) and 32791 (waveform player): without an audio output, message 169; otherwise
-    // the player attaches to the record list on view, or to page 1 when the page on view is not a list.
+    // The play and waveform player commands: without an audio output, message 169; otherwise the player
+    // attaches to the record list on view, or to page 1 when the page on view is not a list.
     void playRecordList();
-    void drivePoll();
-    void startTimer20(int interval);
-    void restartBackupReload();
-    void onStartTimer();
+    // Timer 10, once a second after start-up: loads the backup, then starts the drive poll.
+    void onStartUp();
+    // Timer 20: notices a card put in or pulled out.
+    void onDrivePoll();
+    void restartDrivePoll(int interval);
+    // Timer 30: reloads the backup's month logs once the busy flag allows it.
     void onBackupReload();
+    void restartBackupReload();
     void scanForCard();
     void showCardRecords();
     void showBackupRecords(int modelCode);
@@ -88,7 +90,8 @@ private:
     std::shared_ptr<PlaybackEngine> engine_;
     PlayerPane* player_ = nullptr;
     std::array<QLabel*, 5> panes_{};
-    QTimer timer10_, timer20_, timer30_;
+    // Named "timer10", "timer20" and "timer30" after the timer numbers.
+    QTimer startUpTimer_, drivePollTimer_, backupReloadTimer_;
     bool linkUp_ = false;
     int lastPageType_ = 1;
     int lastRowCount_ = 0;

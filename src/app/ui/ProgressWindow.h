@@ -17,8 +17,6 @@ public:
     // Shows the window with a caption and a range of 0 to total; centred on its parent when asked.
     void start(const QString& caption, uint32_t total, bool centre);
     void setPosition(uint32_t position, const QString& line);
-    QLabel* textLine() const { return line_; }
-    QProgressBar* bar() const { return bar_; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override; // Escape must not close it

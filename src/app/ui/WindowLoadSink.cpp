@@ -5,11 +5,12 @@
 #include "browse/ui/MainView.h"
 #include "browse/ui/RecordListPage.h"
 #include "config/StringTable.h"
+#include "store/Lister.h"
 
 namespace tessa {
 
 void WindowLoadSink::showProgress(int captionText, uint32_t total, bool centre) {
-    progress_.start(captionText == 157 ? text(157) : text(158), total, centre);
+    progress_.start(captionText == kProgressCaptionCard ? text(157) : text(158), total, centre);
 }
 
 void WindowLoadSink::setProgress(uint32_t position, const QString& line) {

@@ -1,11 +1,13 @@
 #include "browse/ui/MainView.h"
 
+#include "browse/Commands.h"
 #include "browse/StatusTexts.h"
 #include "browse/ui/Icons.h"
 #include "browse/ui/RecordListPage.h"
 #include "browse/ui/TreePane.h"
 #include "config/Settings.h"
 #include "config/StringTable.h"
+#include "format/CardRecord.h"
 #include "store/AppState.h"
 #include "store/LoadSink.h"
 
@@ -54,13 +56,13 @@ QString buttonCaption(int stringNumber) {
 }
 
 const std::vector<Button> kRecordButtons = {
-    {32772, 0, 8, false},  {32773, 1, 9, false},   {32771, 6, 7, false},
-    {32775, 6, 27, false}, {32783, 2, 111, false}, {32780, 5, 199, true},
-    {32779, 3, 96, true},  {32781, 4, 98, false},  {32784, 4, 112, true},
+    {CmdPlay, 0, 8, false},      {CmdDelete, 1, 9, false},    {CmdQuery, 6, 7, false},
+    {CmdRefresh, 6, 27, false},  {CmdMark, 2, 111, false},    {CmdExport, 5, 199, true},
+    {CmdBackupAll, 3, 96, true}, {CmdContacts, 4, 98, false}, {CmdEmail, 4, 112, true},
 };
 const std::vector<Button> kImportButtons = {
-    {32772, 0, 8, false},  {32798, 13, 216, false}, {32799, 14, 217, false},
-    {32780, 5, 199, true}, {32784, 4, 112, true},
+    {CmdPlay, 0, 8, false},    {CmdImport, 13, 216, false}, {CmdClearImport, 14, 217, false},
+    {CmdExport, 5, 199, true}, {CmdEmail, 4, 112, true},
 };
 
 QWidget* placeholder(QWidget* parent, const QString& name) {
@@ -96,7 +98,7 @@ MainView::MainView(AppState& state, QWidget* parent) : QWidget(parent), state_(s
     tree_->build();
 
     setRootLabel(modelDisplayName(state_.modelCode));
-    setModelColumnWidth(state_.modelCode == 1 ? 120 : 0);
+    setModelCode(state_.modelCode);
 }
 
 QToolBar* MainView::buildToolbar(const QString& name, const std::vector<Button>& buttons) {
@@ -147,7 +149,7 @@ void MainView::buildWebPane() {
 }
 
 RecordListPage* MainView::page(int pageType) const {
-    return pageType >= 1 && pageType <= 10 ? pages_[size_t(pageType - 1)] : nullptr;
+    return pageType >= PageAll && pageType <= PageImport ? pages_[size_t(pageType - PageAll)] : nullptr;
 }
 
 void MainView::setPlayerPane(QWidget* player) {
@@ -164,9 +166,9 @@ void MainView::setRootLabel(const QString& label) {
     tree_->setRootLabel(label);
 }
 
-void MainView::setModelColumnWidth(int width) {
+void MainView::setModelCode(int modelCode) {
     for (RecordListPage* page : pages_)
-        page->setModelColumnWidth(width);
+        page->setModelCode(modelCode);
 }
 
 void MainView::relabel() {
@@ -181,19 +183,19 @@ void MainView::showPage(int pageType) {
         tree_->selectPage(pageType);
         switching_ = false;
     }
-    if (pageType < 0 || pageType > 11) {
+    if (pageType < PageRoot || pageType > PageDevice) {
         emit statusReport(pageType, 0);
         return;
     }
-    const bool records = pageType >= 1 && pageType <= 10;
-    webPane_->setVisible(pageType == 0);
-    recordToolbar_->setVisible(pageType >= 1 && pageType <= 9);
-    importToolbar_->setVisible(pageType == 10);
-    for (int type = 1; type <= 10; ++type)
-        pages_[size_t(type - 1)]->setVisible(type == pageType);
-    playerPane_->setVisible(pageType <= 10);
-    phonebookPage_->setVisible(pageType == 11 && state_.modelCode == 1);
-    parametersPage_->setVisible(pageType == 11 && state_.modelCode != 1);
+    const bool records = pageType >= PageAll && pageType <= PageImport;
+    webPane_->setVisible(pageType == PageRoot);
+    recordToolbar_->setVisible(pageType >= PageAll && pageType <= PageQuery);
+    importToolbar_->setVisible(pageType == PageImport);
+    for (int type = PageAll; type <= PageImport; ++type)
+        page(type)->setVisible(type == pageType);
+    playerPane_->setVisible(pageType <= PageImport);
+    phonebookPage_->setVisible(pageType == PageDevice && state_.modelCode == ModelVX5);
+    parametersPage_->setVisible(pageType == PageDevice && state_.modelCode != ModelVX5);
     layoutParts();
     emit statusReport(pageType, records ? page(pageType)->rowCount() : 0);
 }

@@ -25,8 +25,8 @@ public:
     void showPage(int pageType);
     int currentPageType() const { return currentPage_; }
     void setRootLabel(const QString& label);
-    // Column 7 (remark) of all ten record lists: 120 for the VX5, 0 otherwise.
-    void setModelColumnWidth(int width);
+    // The model whose records the ten record lists show: the VX5 shows the remark column (7).
+    void setModelCode(int modelCode);
     // The record list page of a page type 1-10, or null.
     RecordListPage* page(int pageType) const;
     // The record list page on view, or null when the current page is not a record list.

@@ -6,6 +6,7 @@
 #include "browse/ui/RecordListPage.h"
 #include "config/Settings.h"
 #include "config/StringTable.h"
+#include "format/CardRecord.h"
 #include "platform/NativePath.h"
 #include "platform/VolumeTable.h"
 #include "store/AppState.h"
@@ -126,7 +127,7 @@ void RecordCommands::fillContextMenu(QMenu& menu, int pageType, bool hasSelectio
         sub->setObjectName(QStringLiteral("submenu"));
         return sub;
     };
-    const bool vx5 = state_.modelCode == 1;
+    const bool vx5 = state_.modelCode == ModelVX5;
     if (pageType == PageImport) {
         entry(menu, text(8), CmdPlay, true);
         menu.addSeparator();
@@ -188,7 +189,7 @@ void RecordCommands::fillDropDown(QMenu& menu, int commandId) {
         break;
     case CmdEmail:
         entry(text(209), CmdEmail);
-        if (state_.modelCode == 1)
+        if (state_.modelCode == ModelVX5)
             entry(text(208), CmdEmailOriginals);
         break;
     default:

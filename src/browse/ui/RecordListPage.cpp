@@ -1,5 +1,6 @@
 #include "browse/ui/RecordListPage.h"
 
+#include "browse/Commands.h"
 #include "browse/RecordListModel.h"
 #include "browse/ui/Icons.h"
 #include "store/AppState.h"
@@ -12,11 +13,6 @@
 
 namespace tessa {
 namespace {
-
-constexpr int kMarkColumn = 0;
-constexpr int kRemarkColumn = 7;
-constexpr int kPlayCommand = 32772;
-constexpr int kMarkCommand = 32783;
 
 // Turns the model's image numbers into the icons of the row image list.
 class RowIcons : public QIdentityProxyModel {
@@ -64,12 +60,12 @@ RecordListPage::RecordListPage(int pageType, AppState& state, QWidget* parent)
 
     connect(table_->horizontalHeader(), &QHeaderView::sectionClicked, this,
             [this](int column) { model_->sortByColumnClick(column); });
-    connect(table_, &QTableView::doubleClicked, this, [this] { emit command(kPlayCommand); });
+    connect(table_, &QTableView::doubleClicked, this, [this] { emit command(CmdPlay); });
     connect(table_, &QTableView::clicked, this, [this](const QModelIndex& index) {
         // The mark command is posted, so the click has finished selecting the row first.
-        if (index.isValid() && index.column() == kMarkColumn)
+        if (index.isValid() && index.column() == RecordListModel::ColumnMark)
             QMetaObject::invokeMethod(
-                this, [this] { emit command(kMarkCommand); }, Qt::QueuedConnection);
+                this, [this] { emit command(CmdMark); }, Qt::QueuedConnection);
     });
     connect(table_, &QTableView::customContextMenuRequested, this,
             [this](const QPoint& pos) { emit contextMenuRequested(table_->viewport()->mapToGlobal(pos)); });
@@ -113,11 +109,12 @@ std::vector<int> RecordListPage::columnWidths() const {
     return widths;
 }
 
-void RecordListPage::setModelColumnWidth(int width) {
-    model_->setModelCode(width > 0 ? 1 : 0);
-    table_->setColumnHidden(kRemarkColumn, width == 0);
+void RecordListPage::setModelCode(int modelCode) {
+    model_->setModelCode(modelCode);
+    const int width = model_->modelColumnWidth();
+    table_->setColumnHidden(RecordListModel::ColumnRemark, width == 0);
     if (width > 0)
-        table_->setColumnWidth(kRemarkColumn, width);
+        table_->setColumnWidth(RecordListModel::ColumnRemark, width);
 }
 
 void RecordListPage::relabel() {

@@ -24,7 +24,8 @@ public:
     int rowCount() const;
     // Rows selected, in row order.
     std::vector<int> selectedRows() const;
-    void setModelColumnWidth(int width);
+    // The VX5 shows the remark column, 120 wide; the VX7 hides it.
+    void setModelCode(int modelCode);
     void relabel();
     // Widths of the nine columns as they are now.
     std::vector<int> columnWidths() const;

@@ -2,6 +2,7 @@
 
 #include "audio/ui/PlayerPane.h"
 #include "audio/ui/WaveformView.h"
+#include "browse/Commands.h"
 #include "browse/RecordListModel.h"
 #include "browse/ui/MainView.h"
 #include "browse/ui/RecordListPage.h"
@@ -149,7 +150,7 @@ TEST_F(MainWindowTest, CommandsAreRefusedWhileBusy) {
         }
     });
     const int view = state.viewMode;
-    window.onCommand(32788);
+    window.onCommand(CmdCardView);
     EXPECT_EQ(shown, text(160) + "|" + text(159));
     EXPECT_EQ(state.viewMode.load(), view);
     state.busy = false;
@@ -161,10 +162,10 @@ TEST_F(MainWindowTest, AutomaticBackupToggleAndCheckMarks) {
     ASSERT_TRUE(toggle);
     IniFile(configLocations().settingsFile).write("Setting", "AutoBackup", "");
     writeIntSetting(QStringLiteral("AutoBackup"), -1);
-    window.onCommand(32787); // -1 counts as on: it is switched off
+    window.onCommand(CmdAutoBackup); // -1 counts as on: it is switched off
     EXPECT_EQ(readIntSetting(QStringLiteral("AutoBackup")), 0);
     EXPECT_FALSE(toggle->isChecked());
-    window.onCommand(32787);
+    window.onCommand(CmdAutoBackup);
     EXPECT_EQ(readIntSetting(QStringLiteral("AutoBackup")), 1);
     EXPECT_TRUE(toggle->isChecked());
     EXPECT_TRUE(window.findChild<QAction*>(QStringLiteral("cmd32789"))->isChecked()); // backup view, VX7
@@ -209,7 +210,7 @@ TEST_F(MainWindowTest, AboutBoxShowsTheSettingLinesAndClosesOnAClick) {
         QApplication::sendEvent(about, &click);
         closedByClick = !about->isVisible();
     });
-    window.onCommand(57664);
+    window.onCommand(CmdAbout);
     EXPECT_EQ(software, QStringLiteral("Tessa Test"));
     EXPECT_EQ(company, QString());
     EXPECT_EQ(version, QStringLiteral("1.0.0.22 20180115"));

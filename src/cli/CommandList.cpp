@@ -2,8 +2,10 @@
 #include "cli/DecodeCommand.h"
 #include "cli/DemoCardCommand.h"
 #include "cli/DrivesCommand.h"
+#include "cli/ImportCommand.h"
 #include "cli/LogCommand.h"
 #include "cli/RecordingCommand.h"
+#include "cli/RepairCommand.h"
 
 namespace tessa::cli {
 
@@ -13,6 +15,8 @@ const std::vector<std::unique_ptr<Command>>& commandList() {
         list.push_back(std::make_unique<LogCommand>());
         list.push_back(std::make_unique<RecordingCommand>());
         list.push_back(std::make_unique<DecodeCommand>());
+        list.push_back(std::make_unique<ImportCommand>());
+        list.push_back(std::make_unique<RepairCommand>());
         list.push_back(std::make_unique<DrivesCommand>());
         list.push_back(std::make_unique<DemoCardCommand>());
         return list;

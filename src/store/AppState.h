@@ -32,6 +32,9 @@ struct AppState {
     std::atomic<bool> quit{false};
     std::atomic<bool> rebuildRunning{false};
     std::atomic<char> rebuildDriveLetter{0};
+    // The drive a repair appends to (0: none). Set and cleared under rebuildLock; the rebuild worker
+    // waits before it takes that drive.
+    std::atomic<char> repairDriveLetter{0};
     std::atomic<char> cardDriveLetter{0};
     std::atomic<int> modelCode{ModelVX7}; // ModelCode
     QString cardLogPath;                  // "X:\CallLog.dat" of the card in use

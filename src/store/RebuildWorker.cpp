@@ -56,9 +56,15 @@ void RebuildWorker::run() {
             }
             driveLetter = state_.rebuildQueue.front();
             state_.rebuildQueue.pop_front();
+            // Under the lock, so that a repair claiming the drive sees it taken.
+            state_.rebuildDriveLetter = driveLetter;
         }
         lastDrive = driveLetter;
-        state_.rebuildDriveLetter = driveLetter;
+        // A repair appending to this drive's log finishes first: two writers would interleave records.
+        while (state_.repairDriveLetter == driveLetter && !state_.quit)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (state_.quit)
+            continue;
         queue_.post([&sink = sink_, driveLetter] { sink.showRebuildActivity(driveLetter, true); });
         rebuildDrive(driveLetter);
         std::this_thread::yield();

@@ -122,11 +122,15 @@ std::optional<RecordingName> parseRecordingName(const QString& name) {
 }
 
 std::optional<RecordingName> parseImportName(const QString& name) {
-    if (name.size() < kMinNameLength || name.size() > kMaxNameLength ||
+    // The backup names a recording without a number "stamp-TAG.wav", which is 20 characters with a
+    // one-letter tag: such a name is imported too.
+    if (name.size() < kMinNameLength - 1 || name.size() > kMaxNameLength ||
         name[kStampLength] != QLatin1Char('-'))
         return std::nullopt;
     qsizetype tagEnd = name.lastIndexOf(QLatin1Char('-'));
     bool hasNumber = tagEnd >= kStampLength + 1;
+    if (hasNumber && name.size() < kMinNameLength)
+        return std::nullopt;
     if (!hasNumber) {
         tagEnd = name.lastIndexOf(QLatin1Char('.'));
         if (tagEnd < kStampLength + 1)

@@ -82,6 +82,20 @@ TEST(RecordingName, ImportAlsoTakesNamesWithoutANumber) {
     EXPECT_FALSE(parseImportName(kStamp + "-TRIG"));
 }
 
+TEST(RecordingName, ImportTakesTheTwentyCharacterNamesOfTheBackup) {
+    // stamp, "-", a one-letter tag, ".wav": what the backup writes for a record without a number.
+    const QString name = kStamp + "-O.wav";
+    ASSERT_EQ(name.size(), 20);
+    const auto parsed = parseImportName(name);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->callType, uint32_t(CallOutgoing));
+    EXPECT_TRUE(parsed->number.isEmpty());
+    EXPECT_FALSE(parseRecordingName(name)); // the rebuild keeps its grammar
+    // Twenty characters with a number part are still too short, and nineteen never do.
+    EXPECT_FALSE(parseImportName(kStamp + "-I-.wa"));
+    EXPECT_FALSE(parseImportName(kStamp + "-I.wa"));
+}
+
 TEST(MonthFolders, OnlyYearAndMonthNamesCount) {
     EXPECT_EQ(monthFolderValue(QStringLiteral("201801")), 201801u);
     for (const char* name : {"201813", "199912", "2018AB", "2018012", "20180", "300001", "201800"})

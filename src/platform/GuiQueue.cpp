@@ -3,11 +3,16 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <QElapsedTimer>
 #include <QMetaObject>
 #include <QObject>
 #include <QThread>
 
 namespace tessa::platform {
+
+// A drain hands the event loop back after this long, so that painting and input are never held up much
+// longer by the calls a busy worker queues.
+constexpr qint64 kDrainSliceMs = 8;
 
 // Shared by the queue, its links and the drains Qt has yet to deliver, so that a worker holding a link
 // never reaches freed memory, whenever it posts.
@@ -39,22 +44,31 @@ struct GuiQueue::Core {
             return false;
         queue.push_back(std::move(pending));
         // One drain in flight at a time; a drain that has begun lets the next call ask for another.
-        if (!drainPosted) {
-            drainPosted = true;
-            QMetaObject::invokeMethod(
-                receiver,
-                [self] {
-                    if (const auto core = self.lock())
-                        core->drain();
-                },
-                Qt::QueuedConnection);
-        }
+        postDrain(std::move(self));
         return true;
     }
 
-    // Runs the calls queued when it begins; calls posted meanwhile have asked for the next drain, so that
-    // a worker posting without pause never keeps the event loop from painting and taking input.
-    void drain() {
+    // Under the lock.
+    void postDrain(std::weak_ptr<Core> self) {
+        if (drainPosted)
+            return;
+        drainPosted = true;
+        QMetaObject::invokeMethod(
+            receiver,
+            [self] {
+                if (const auto core = self.lock())
+                    core->drain(self, true);
+            },
+            Qt::QueuedConnection);
+    }
+
+    // Runs the calls queued when it begins, for one time slice at most; calls posted meanwhile, and those
+    // the slice left, wait for the next drain, so that a worker posting without pause never keeps the
+    // event loop from painting and taking input.
+    // Unsliced (flush) it runs everything that was queued when it began.
+    void drain(std::weak_ptr<Core> self, bool sliced) {
+        QElapsedTimer slice;
+        slice.start();
         size_t budget = 0;
         {
             std::lock_guard lock(mutex);
@@ -80,6 +94,12 @@ struct GuiQueue::Core {
                 std::lock_guard lock(mutex);
                 next.reply->done = true;
                 replied.notify_all();
+            }
+            if (sliced && budget > 1 && slice.elapsed() >= kDrainSliceMs) {
+                std::lock_guard lock(mutex);
+                if (!quitting() && receiver && !queue.empty())
+                    postDrain(self);
+                return;
             }
         }
         if (quitting())
@@ -149,7 +169,7 @@ GuiQueue::~GuiQueue() {
 }
 
 void GuiQueue::flush() {
-    link_.core_->drain();
+    link_.core_->drain(link_.core_, false);
 }
 
 void GuiQueue::close() {

@@ -2,11 +2,14 @@
 
 #include "store/FakeLoadSink.h"
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <gtest/gtest.h>
 #include <memory>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QMetaObject>
 #include <QThread>
 #include <QTimer>
 #include <thread>
@@ -136,6 +139,39 @@ TEST_F(GuiQueueTest, ALinkOutlivesItsQueueAndThenDropsWhatItIsGiven) {
     EXPECT_EQ(ran, 0);
     EXPECT_FALSE(answer.has_value());
     EXPECT_TRUE(GuiQueue::Link().closed());
+}
+
+TEST_F(GuiQueueTest, ALongRunOfSlowCallsLetsOtherEventsInBetween) {
+    GuiQueue queue(&quit);
+    constexpr int kCalls = 60;
+    std::vector<int> order; // call numbers, -1 where the other event ran
+    std::thread([&] {
+        for (int i = 0; i < kCalls; ++i)
+            queue.post([&, i] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                order.push_back(i);
+            });
+    }).join();
+    // An event that arrives after the calls: it must not wait for all of them.
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [&] { order.push_back(-1); }, Qt::QueuedConnection);
+    ASSERT_TRUE(processEventsUntil([&] { return order.size() == size_t(kCalls) + 1; }));
+    const auto other = std::find(order.begin(), order.end(), -1);
+    ASSERT_NE(other, order.end());
+    EXPECT_NE(other, order.end() - 1) << "the other event waited for every queued call";
+    order.erase(other);
+    for (int i = 0; i < kCalls; ++i)
+        ASSERT_EQ(order[size_t(i)], i) << "the calls still run in the order posted";
+
+    // flush() still runs everything queued, however slow.
+    std::thread([&] {
+        for (int i = 0; i < 10; ++i)
+            queue.post([&] { std::this_thread::sleep_for(std::chrono::milliseconds(2)); });
+    }).join();
+    int flushedAfter = 0;
+    std::thread([&] { queue.post([&] { ++flushedAfter; }); }).join();
+    queue.flush();
+    EXPECT_EQ(flushedAfter, 1);
 }
 
 TEST_F(GuiQueueTest, FlushRunsWhatIsQueuedWithoutTheEventLoop) {

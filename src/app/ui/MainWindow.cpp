@@ -6,9 +6,11 @@
 #include "audio/PcmExpander.h"
 #include "audio/PlaybackEngine.h"
 #include "audio/ui/PlayerPane.h"
+#include "backup/ui/RepairDialog.h"
 #include "browse/Commands.h"
 #include "browse/RecordListModel.h"
 #include "browse/StatusTexts.h"
+#include "browse/ui/ImportController.h"
 #include "browse/ui/MainView.h"
 #include "browse/ui/QueryDialog.h"
 #include "browse/ui/RecordCommands.h"
@@ -61,9 +63,12 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QMainWindow(parent), 
     commands_->refresh = [this] { requestRefresh(); };
     connect(commands_, &RecordCommands::command, this, &MainWindow::onCommand);
     // Commands whose features have not landed yet are shown disabled.
-    for (int command : {CmdBackupAll, CmdExport, CmdEmail, CmdBackupSelected, CmdExportWav, CmdEmailOriginals,
-                        CmdImport, CmdClearImport})
+    for (int command :
+         {CmdBackupAll, CmdExport, CmdEmail, CmdBackupSelected, CmdExportWav, CmdEmailOriginals})
         commands_->setAvailable(command, false);
+    import_ = new ImportController(*view_, state_, this);
+    commands_->setAvailable(CmdImport, true);
+    commands_->setAvailable(CmdClearImport, true);
     commands_->setAvailable(CmdPlay, true);
     commands_->setAvailable(CmdWaveformPlayer, true);
 
@@ -136,9 +141,9 @@ void MainWindow::buildMenus() {
         ->setCheckable(true);
     tools->addSeparator();
     item(tools, CmdAutoBackup, text(141))->setCheckable(true);
-    // The backup folder and the repair arrive with the backup and repair dialogs.
+    // The backup folder arrives with the backup dialog.
     item(tools, CmdSetBackupFolder, text(152))->setEnabled(false);
-    item(tools, CmdRepair, text(218))->setEnabled(false);
+    item(tools, CmdRepair, text(218));
     QMenu* help = menuBar()->addMenu(text(82));
     item(help, CmdAbout, text(85));
     connect(tools, &QMenu::aboutToShow, this, &MainWindow::updateCheckMarks);
@@ -254,6 +259,17 @@ void MainWindow::onCommand(int commandId) {
     case CmdQuery:
         runQuery(*view_, state_, this);
         return;
+    case CmdImport:
+        import_->import();
+        return;
+    case CmdClearImport:
+        import_->clear();
+        return;
+    case CmdRepair: {
+        RepairDialog repair(state_, this);
+        repair.exec();
+        return;
+    }
     case CmdPlay:
     case CmdWaveformPlayer:
         playRecordList();
@@ -367,6 +383,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     state_.quit = true;
     // Workers see the quit flag at their next record; the service waits for them, a bounded time.
     callLogs_->shutdown();
+    import_->stop();
     drivePollTimer_.stop();
     event->accept();
 }

@@ -21,6 +21,7 @@ class MainView;
 class PlaybackEngine;
 class PlayerPane;
 class RecordCommands;
+class ImportController;
 class ProgressWindow;
 class WindowLoadSink;
 
@@ -33,6 +34,7 @@ public:
     MainView* view() const { return view_; }
     CallLogService* callLogs() const { return callLogs_.get(); }
     RecordCommands* recordCommands() const { return commands_; }
+    ImportController* importController() const { return import_; }
     PlayerPane* player() const { return player_; }
     QLabel* pane(int index) const { return panes_[size_t(index)]; }
 
@@ -82,6 +84,7 @@ private:
     AppState& state_;
     MainView* view_ = nullptr;
     RecordCommands* commands_ = nullptr;
+    ImportController* import_ = nullptr;
     ProgressWindow* progress_ = nullptr;
     std::unique_ptr<WindowLoadSink> sink_;
     std::unique_ptr<CallLogService> callLogs_;

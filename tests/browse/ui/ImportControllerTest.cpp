@@ -1,0 +1,117 @@
+#include "browse/ui/ImportController.h"
+
+#include "browse/RecordListModel.h"
+#include "browse/ui/MainView.h"
+#include "browse/ui/RecordListPage.h"
+#include "config/ProgramFolder.h"
+#include "config/StringTable.h"
+#include "store/AppState.h"
+#include "store/LoadSink.h"
+#include "support/TempDir.h"
+#include "support/ui/EventLoop.h"
+
+#include <gtest/gtest.h>
+
+using namespace tessa;
+using tessa::test::TempDir;
+
+namespace {
+
+class ImportControllerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        config.write(QStringLiteral("TessaLang.ini"), TempDir::read(TESSA_BIN_DIR "/Config/TessaLang.ini"));
+        setConfigLocations(portableConfigLocations(config.path()));
+        folder.write("a/20090512103000-I.wav", QByteArray(8252, 0));
+        folder.write("a/b/20090513090000-O-5551234.xtr", QByteArray(100, 0));
+        folder.write("a/notes.txt", "notes");
+        folder.write("a/x.wav", QByteArray(100, 0));
+        view = std::make_unique<MainView>(state);
+        import = std::make_unique<ImportController>(*view, state, nullptr);
+        import->chooseFolder = [this](QString * chosen) { ++browsed;
+        if (duringBrowser)
+            duringBrowser();
+        *chosen = folder.file("a") + "/";
+        return !cancel;
+    };
+} void TearDown() override {
+    import.reset();
+    view.reset();
+    setConfigLocations(portableConfigLocations(QStringLiteral("/nonexistent")));
+}
+int rows() const {
+    return view->page(PageImport)->model()->rowCount();
+}
+bool importAndWait() {
+    import->import();
+    return test::waitFor([&] { return !import->importing(); });
+}
+
+TempDir config, folder;
+AppState state;
+std::unique_ptr<MainView> view;
+std::unique_ptr<ImportController> import;
+int browsed = 0;
+bool cancel = false;
+std::function<void()> duringBrowser;
+}; // namespace
+
+TEST_F(ImportControllerTest, ImportingTwiceListsTwiceAndClearEmpties) {
+    ASSERT_TRUE(importAndWait());
+    EXPECT_EQ(rows(), 2);
+    EXPECT_EQ(view->page(PageImport)->model()->record(0)->callType.get(), uint32_t(CallOutgoing));
+    ASSERT_TRUE(importAndWait());
+    EXPECT_EQ(rows(), 4);
+    EXPECT_EQ(state.importRecords.count(), 4u);
+    // Every row points at a record of the collection.
+    for (int row = 0; row < rows(); ++row) {
+        const CallRecord* record = view->page(PageImport)->model()->record(row);
+        EXPECT_NE(std::find_if(state.importRecords.begin(), state.importRecords.end(),
+                               [&](const CallRecord& r) { return &r == record; }),
+                  state.importRecords.end());
+    }
+    import->clear();
+    EXPECT_EQ(rows(), 0);
+    EXPECT_TRUE(state.importRecords.empty());
+}
+
+TEST_F(ImportControllerTest, ClearIsRefusedWhileAnImportRuns) {
+    ASSERT_TRUE(importAndWait());
+    // While the browser is open ...
+    duringBrowser = [this] { import->clear(); };
+    import->import();
+    // ... and while the worker's records have not reached the page yet.
+    EXPECT_TRUE(import->importing());
+    import->clear();
+    import->import(); // a second import meanwhile is ignored too
+    ASSERT_TRUE(test::waitFor([&] { return !import->importing(); }));
+    EXPECT_EQ(browsed, 2);
+    EXPECT_EQ(rows(), 4);
+    EXPECT_EQ(state.importRecords.count(), 4u);
+}
+
+TEST_F(ImportControllerTest, ACancelledBrowserAddsNothing) {
+    ASSERT_TRUE(importAndWait());
+    cancel = true;
+    ASSERT_TRUE(importAndWait());
+    EXPECT_EQ(rows(), 2);
+    EXPECT_EQ(state.importRecords.count(), 2u);
+}
+
+TEST_F(ImportControllerTest, ManyRecordingsReachThePageInBatches) {
+    const int count = int(ImportController::kRowBatch) + 300;
+    for (int i = 0; i < count; ++i) {
+        const QString stamp = QStringLiteral("20090513%1%2%3")
+                                  .arg(i / 3600, 2, 10, QLatin1Char('0'))
+                                  .arg(i / 60 % 60, 2, 10, QLatin1Char('0'))
+                                  .arg(i % 60, 2, 10, QLatin1Char('0'));
+        folder.write("a/c/" + stamp + "-I-" + QString::number(i) + ".wav", QByteArray());
+    }
+    import->import();
+    // The first batch is listed before the last one, with the window answering in between.
+    ASSERT_TRUE(test::waitFor([&] { return rows() > 0; }));
+    ASSERT_TRUE(test::waitFor([&] { return !import->importing(); }));
+    EXPECT_EQ(rows(), count + 2);
+}
+
+} // namespace

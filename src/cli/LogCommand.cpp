@@ -1,17 +1,42 @@
 #include "cli/LogCommand.h"
 
+#include "browse/RecordListModel.h"
+#include "browse/RecordSheetRows.h"
 #include "cli/Json.h"
 #include "cli/RecordOutput.h"
+#include "config/ProgramFolder.h"
+#include "export/SpreadsheetExport.h"
 #include "format/CardRecord.h"
 #include "phonebook/ContactList.h"
 #include "platform/NativePath.h"
 #include "platform/VCardContactSource.h"
 #include "store/CallLogFile.h"
+#include "store/LoadSink.h"
 #include "store/Remark.h"
 
+#include <deque>
 #include <QFileInfo>
 
 namespace tessa::cli {
+namespace {
+
+// The records as the record list shows them (page 1, every column), written as a workbook.
+bool writeWorkbook(const std::deque<CallRecord>& records, int modelCode, const QString& out) {
+    RecordListModel list(PageAll);
+    list.setModelCode(modelCode);
+    std::vector<CallRecord*> rows;
+    for (const CallRecord& r : records)
+        rows.push_back(const_cast<CallRecord*>(&r));
+    list.appendRows(rows);
+    RecordListSheetSource source(list);
+    // An empty log still gets its header row, so that the file says what it would hold.
+    SheetOptions options;
+    options.headerWhenEmpty = true;
+    const SheetStatus status = exportSpreadsheet(source, out, privateTempFolder(), options);
+    return status == SheetStatus::Written || status == SheetStatus::Empty;
+}
+
+} // namespace
 
 int LogCommand::run(const Args& args, Io io) const {
     if (args.positional().size() != 1)
@@ -42,6 +67,11 @@ int LogCommand::run(const Args& args, Io io) const {
         return inputError(io, QStringLiteral("cannot open %1: no such file").arg(file));
 
     const bool json = args.has(QStringLiteral("json"));
+    const bool workbook = args.has(QStringLiteral("xlsx"));
+    const QString workbookPath = args.value(QStringLiteral("xlsx"));
+    if (workbook && workbookPath.isEmpty())
+        return usageError(io, QStringLiteral("--xlsx needs a file name"));
+    std::deque<CallRecord> listed;
     const bool monthLog = isMonthLogName(file);
 
     // Names for card records, from a vCard file or a folder of them. Month-log records keep the names they
@@ -75,6 +105,8 @@ int LogCommand::run(const Args& args, Io io) const {
         if (!record)
             return;
         ++kept;
+        if (workbook)
+            listed.push_back(*record);
         if (json)
             printRecordJson(io.out, *record, remarkModel, first);
         else
@@ -91,6 +123,12 @@ int LogCommand::run(const Args& args, Io io) const {
     }
     if (json)
         io.out << (first ? "]\n" : "\n]\n");
+    if (workbook) {
+        if (!writeWorkbook(listed, remarkModel, workbookPath))
+            return inputError(io, QStringLiteral("cannot write %1").arg(workbookPath));
+        if (!json)
+            io.err << listed.size() << " record(s) written to " << workbookPath << "\n";
+    }
     if (status == LogReadStatus::Empty)
         io.err << "tessa-cli: " << file << " holds no whole record\n";
     else if (status == LogReadStatus::NoLiveRecord)

@@ -1,6 +1,7 @@
 #include "app/ui/MainWindow.h"
 
 #include "app/ui/AboutBox.h"
+#include "app/ui/ExportCommands.h"
 #include "app/ui/ProgressWindow.h"
 #include "app/ui/WindowLoadSink.h"
 #include "audio/PcmExpander.h"
@@ -63,14 +64,14 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QMainWindow(parent), 
     commands_->refresh = [this] { requestRefresh(); };
     connect(commands_, &RecordCommands::command, this, &MainWindow::onCommand);
     // Commands whose features have not landed yet are shown disabled.
-    for (int command :
-         {CmdBackupAll, CmdExport, CmdEmail, CmdBackupSelected, CmdExportWav, CmdEmailOriginals})
+    for (int command : {CmdBackupAll, CmdEmail, CmdBackupSelected, CmdExportWav, CmdEmailOriginals})
         commands_->setAvailable(command, false);
     import_ = new ImportController(*view_, state_, this);
     commands_->setAvailable(CmdImport, true);
     commands_->setAvailable(CmdClearImport, true);
     commands_->setAvailable(CmdPlay, true);
     commands_->setAvailable(CmdWaveformPlayer, true);
+    commands_->setAvailable(CmdExport, true);
 
     buildStatusBar();
     buildMenus();
@@ -81,6 +82,7 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QMainWindow(parent), 
 
     progress_ = new ProgressWindow(this);
     progress_->hide();
+    exports_ = new ExportCommands(*view_, state_, *progress_, *commands_, this, view_);
 
     sink_ = std::make_unique<WindowLoadSink>(*view_, *progress_);
     sink_->onUpdateFreeSpace = [this] { updateFreeSpace(); };
@@ -283,7 +285,8 @@ void MainWindow::onCommand(int commandId) {
             requestRefresh();
         return;
     default:
-        commands_->handle(commandId);
+        if (!exports_->handle(commandId))
+            commands_->handle(commandId);
         return;
     }
 }
@@ -384,6 +387,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // Workers see the quit flag at their next record; the service waits for them, a bounded time.
     callLogs_->shutdown();
     import_->stop();
+    exports_->shutdown();
     drivePollTimer_.stop();
     event->accept();
 }

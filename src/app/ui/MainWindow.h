@@ -17,6 +17,7 @@ class CallLogService;
 namespace platform {
 class DeviceLink;
 }
+class ExportCommands;
 class MainView;
 class PlaybackEngine;
 class PlayerPane;
@@ -35,6 +36,7 @@ public:
     CallLogService* callLogs() const { return callLogs_.get(); }
     RecordCommands* recordCommands() const { return commands_; }
     ImportController* importController() const { return import_; }
+    ExportCommands* exportCommands() const { return exports_; }
     PlayerPane* player() const { return player_; }
     QLabel* pane(int index) const { return panes_[size_t(index)]; }
 
@@ -85,6 +87,7 @@ private:
     MainView* view_ = nullptr;
     RecordCommands* commands_ = nullptr;
     ImportController* import_ = nullptr;
+    ExportCommands* exports_ = nullptr;
     ProgressWindow* progress_ = nullptr;
     std::unique_ptr<WindowLoadSink> sink_;
     std::unique_ptr<CallLogService> callLogs_;

@@ -1,0 +1,51 @@
+#pragma once
+
+// The export commands of the main view: the spreadsheet of the list on view (32780), the WAV export of
+// the selected recordings (32795, fed through timer 11) and the e-mail of the selected records (32784
+// with converted recordings, 32796 with the recordings as stored). Each worker runs at most once at a
+// time; closing gives each a bounded time to end, and one still running after it never touches the
+// window again.
+
+#include "platform/GuiQueue.h"
+#include "platform/WorkerSlot.h"
+
+#include <QObject>
+#include <QTimer>
+
+namespace tessa {
+
+struct AppState;
+class MainView;
+class ProgressWindow;
+class RecordCommands;
+class RecordListPage;
+
+class ExportCommands : public QObject {
+    Q_OBJECT
+public:
+    ExportCommands(MainView& view, AppState& state, ProgressWindow& progress, RecordCommands& commands,
+                   QWidget* dialogParent, QObject* parent = nullptr);
+    ~ExportCommands() override;
+
+    // Handles an export or e-mail command; false when it is not one of them.
+    bool handle(int commandId);
+    bool spreadsheetRunning() const;
+
+    // Stops the workers, waiting a bounded time for each, and closes the way back to the window.
+    void shutdown();
+
+private:
+    void startSpreadsheet();
+    RecordListPage* listOnView() const;
+
+    MainView& view_;
+    AppState& state_;
+    ProgressWindow& progress_;
+    RecordCommands& commands_;
+    QWidget* dialogParent_;
+    // Workers hold links of it: one let go at close outlives this object and then reaches nothing.
+    platform::GuiQueue queue_;
+    platform::WorkerSlot sheetWorker_;
+};
+
+} // namespace tessa

@@ -4,6 +4,7 @@
 #include "cli/DrivesCommand.h"
 #include "cli/ImportCommand.h"
 #include "cli/LogCommand.h"
+#include "cli/PhonebookCommand.h"
 #include "cli/RecordingCommand.h"
 #include "cli/RepairCommand.h"
 
@@ -18,6 +19,7 @@ const std::vector<std::unique_ptr<Command>>& commandList() {
         list.push_back(std::make_unique<ImportCommand>());
         list.push_back(std::make_unique<RepairCommand>());
         list.push_back(std::make_unique<DrivesCommand>());
+        list.push_back(std::make_unique<PhonebookCommand>());
         list.push_back(std::make_unique<DemoCardCommand>());
         return list;
     }();

@@ -19,7 +19,10 @@
 #include "config/Settings.h"
 #include "config/StringTable.h"
 #include "format/CardRecord.h"
+#include "device/LinkParameterDevice.h"
+#include "device/ui/ParametersPage.h"
 #include "phonebook/ContactFetch.h"
+#include "phonebook/ui/PhonebookPage.h"
 #include "platform/audioout/MakeWaveOutput.h"
 #include "platform/DeviceLink.h"
 #include "platform/NativePath.h"
@@ -79,6 +82,8 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QMainWindow(parent), 
     device_ = std::make_unique<platform::DeviceLink>();
     connect(device_.get(), &platform::DeviceLink::notification, this, &MainWindow::onDeviceNotification);
     device_->open();
+    parameterDevice_ = std::make_unique<LinkParameterDevice>(*device_);
+    view_->parametersPage()->session().setDevice(parameterDevice_.get());
 
     progress_ = new ProgressWindow(this);
     progress_->hide();
@@ -107,6 +112,7 @@ MainWindow::~MainWindow() {
     backupReloadTimer_.stop();
     if (callLogs_)
         callLogs_->shutdown();
+    view_->parametersPage()->session().setDevice(nullptr);
     if (device_)
         device_->close();
 }
@@ -206,6 +212,8 @@ void MainWindow::setLinkState(bool up) {
 void MainWindow::onDeviceNotification(unsigned event, long data) {
     if (event == 0)
         setLinkState(data == 1);
+    if (ParameterSession* page = ParameterSession::current())
+        page->notify(event, data);
     emit parameterReport(event, data);
 }
 
@@ -302,8 +310,14 @@ void MainWindow::restartBackupReload() {
     backupReloadTimer_.start(kBackupReloadInterval);
 }
 
-void MainWindow::onStartUp() {
+void MainWindow::loadMonthLogs() {
+    if (state_.modelCode == ModelVX5)
+        view_->phonebookPage()->enableControls(false);
     callLogs_->loadMonthLogs();
+}
+
+void MainWindow::onStartUp() {
+    loadMonthLogs();
     restartDrivePoll(kDrivePollInterval);
 }
 
@@ -311,7 +325,7 @@ void MainWindow::onBackupReload() {
     if (state_.busy)
         return; // tries again in a second
     sink_->clearRecordLists();
-    callLogs_->loadMonthLogs();
+    loadMonthLogs();
     backupReloadTimer_.stop();
     restartDrivePoll(kDrivePollInterval);
 }
@@ -341,6 +355,8 @@ void MainWindow::onDrivePoll() {
         restartBackupReload();
         updateFreeSpace();
         updateCheckMarks();
+        if (state_.modelCode == ModelVX5)
+            view_->phonebookPage()->clear();
     } else if (letter != 0 && !state_.cardRecords.empty()) {
         return;
     }
@@ -349,7 +365,11 @@ void MainWindow::onDrivePoll() {
 
 void MainWindow::scanForCard() {
     CardScanHooks hooks;
+    PhonebookPage* phonebook = view_->phonebookPage();
+    hooks.disablePhonebook = [phonebook] { phonebook->enableControls(false); };
     hooks.cardFound = [this](char, int model) { applyModel(model); };
+    hooks.loadPhonebook = [phonebook](const QString& path) { phonebook->load(path); };
+    hooks.enablePhonebook = [phonebook] { phonebook->enableControls(true); };
     hooks.startLoader = [this] { callLogs_->startCardLoad(); };
     tessa::scanForCard(state_, hooks);
 }
@@ -365,6 +385,8 @@ void MainWindow::showCardRecords() {
     state_.viewMode = ViewCard;
     state_.modelCode = modelOfCard(state_.cardDriveLetter);
     applyModel(state_.modelCode);
+    if (state_.modelCode == ModelVX5)
+        view_->phonebookPage()->load(phonebookPath(state_.cardDriveLetter));
     updateFreeSpace();
     updateCheckMarks();
     callLogs_->runLister();

@@ -14,6 +14,7 @@ namespace tessa {
 
 struct AppState;
 class CallLogService;
+class ParameterDevice;
 namespace platform {
 class DeviceLink;
 }
@@ -78,6 +79,8 @@ private:
     void onBackupReload();
     void restartBackupReload();
     void scanForCard();
+    // Loading the month logs keeps the phonebook of a VX5 card that is no longer read from changing.
+    void loadMonthLogs();
     void showCardRecords();
     void showBackupRecords(int modelCode);
     void applyModel(int modelCode);
@@ -92,6 +95,7 @@ private:
     std::unique_ptr<WindowLoadSink> sink_;
     std::unique_ptr<CallLogService> callLogs_;
     std::unique_ptr<platform::DeviceLink> device_;
+    std::unique_ptr<ParameterDevice> parameterDevice_; // the parameters page's side of device_
     // The program's single audio output, shared with the player, which may outlive this object's members.
     std::shared_ptr<PlaybackEngine> engine_;
     PlayerPane* player_ = nullptr;

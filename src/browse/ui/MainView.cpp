@@ -8,6 +8,8 @@
 #include "config/Settings.h"
 #include "config/StringTable.h"
 #include "format/CardRecord.h"
+#include "device/ui/ParametersPage.h"
+#include "phonebook/ui/PhonebookPage.h"
 #include "store/AppState.h"
 #include "store/LoadSink.h"
 
@@ -89,8 +91,10 @@ MainView::MainView(AppState& state, QWidget* parent) : QWidget(parent), state_(s
     }
     playerPane_ = placeholder(this, QStringLiteral("dlg152"));
     playerPane_->show();
-    parametersPage_ = placeholder(this, QStringLiteral("dlg142"));
-    phonebookPage_ = placeholder(this, QStringLiteral("dlg154"));
+    parametersPage_ = new ParametersPage(this);
+    parametersPage_->hide();
+    phonebookPage_ = new PhonebookPage(this);
+    phonebookPage_->hide();
 
     tree_ = new TreePane(this);
     connect(tree_, &TreePane::pageSelected, this, &MainView::showPage);

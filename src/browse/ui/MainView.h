@@ -13,6 +13,8 @@ class QToolButton;
 namespace tessa {
 
 struct AppState;
+class ParametersPage;
+class PhonebookPage;
 class RecordListPage;
 class TreePane;
 
@@ -38,8 +40,8 @@ public:
     QToolBar* importToolbar() const { return importToolbar_; }
     QWidget* webPane() const { return webPane_; }
     QWidget* playerPane() const { return playerPane_; }
-    QWidget* parametersPage() const { return parametersPage_; }
-    QWidget* phonebookPage() const { return phonebookPage_; }
+    ParametersPage* parametersPage() const { return parametersPage_; }
+    PhonebookPage* phonebookPage() const { return phonebookPage_; }
     // Replaces the player placeholder with the real player pane (the view takes ownership).
     void setPlayerPane(QWidget* player);
 
@@ -70,8 +72,8 @@ private:
     QLabel* webLink_ = nullptr;
     std::array<RecordListPage*, 10> pages_{};
     QWidget* playerPane_ = nullptr;
-    QWidget* parametersPage_ = nullptr;
-    QWidget* phonebookPage_ = nullptr;
+    ParametersPage* parametersPage_ = nullptr;
+    PhonebookPage* phonebookPage_ = nullptr;
     int currentPage_ = 1;
     bool switching_ = false;
 };

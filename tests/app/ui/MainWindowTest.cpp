@@ -12,6 +12,8 @@
 #include "config/Settings.h"
 #include "config/StringTable.h"
 #include "demo/DemoCard.h"
+#include "device/ui/ParametersPage.h"
+#include "phonebook/ui/PhonebookPage.h"
 #include "store/AppState.h"
 #include "store/CallLogService.h"
 #include "store/LoadSink.h"

@@ -1,0 +1,67 @@
+#include "cli/PhonebookCommand.h"
+
+#include "cli/Json.h"
+#include "phonebook/Phonebook.h"
+#include "platform/NativePath.h"
+
+#include <QFileInfo>
+
+namespace tessa::cli {
+namespace {
+
+QString unreadableReason(const QString& file) {
+    const QString native = platform::nativePath(file);
+    const QFileInfo info(native);
+    if (native.isEmpty() || (!info.exists() && !info.isSymLink()))
+        return QStringLiteral("cannot open %1: no such file").arg(file);
+    if (info.isDir())
+        return QStringLiteral("cannot open %1: it is a folder").arg(file);
+    if (info.isSymLink())
+        return QStringLiteral("cannot open %1: it is a symbolic link").arg(file);
+    if (!info.isFile())
+        return QStringLiteral("cannot open %1: not a regular file").arg(file);
+    return QStringLiteral("cannot read %1").arg(file);
+}
+
+} // namespace
+
+int PhonebookCommand::run(const Args& args, Io io) const {
+    if (args.positional().size() != 1)
+        return usageError(io, QStringLiteral("phonebook needs exactly one FILE"));
+    const QString file = args.positional().first();
+    const bool json = args.has(QStringLiteral("json"));
+
+    const PhonebookListing listing = readPhonebook(file);
+    if (listing.status == PhonebookListStatus::Unreadable)
+        return inputError(io, unreadableReason(file));
+
+    if (json) {
+        io.out << "[";
+        bool first = true;
+        for (const PhonebookRow& row : listing.rows) {
+            io.out << (first ? "\n" : ",\n");
+            first = false;
+            JsonObjectWriter(io.out)
+                .field("index", qint64(row.index))
+                .field("name", row.name)
+                .field("number1", row.number1)
+                .field("number2", row.number2)
+                .field("number3", row.number3)
+                .field("type", qint64(row.type))
+                .field("typeText", row.typeText());
+        }
+        io.out << (first ? "]\n" : "\n]\n");
+    } else {
+        for (const PhonebookRow& row : listing.rows)
+            io.out << qSetFieldWidth(5) << row.index << qSetFieldWidth(0) << "  " << row.name << "  "
+                   << row.number1 << "  " << row.number2 << "  " << row.number3 << "  " << row.typeText()
+                   << "\n";
+    }
+    if (listing.status == PhonebookListStatus::NotWhole)
+        io.err << "tessa-cli: " << file << " is not a whole number of 155-byte entries; nothing is listed\n";
+    else if (!json)
+        io.err << listing.rows.size() << " entr" << (listing.rows.size() == 1 ? "y" : "ies") << "\n";
+    return ExitOk;
+}
+
+} // namespace tessa::cli

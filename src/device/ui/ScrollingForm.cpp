@@ -68,6 +68,8 @@ void ScrollingForm::initialise(const QSize& designSize) {
     grip_->move(width() - grip_->width(), height() - grip_->height());
     grip_->show();
     grip_->raise();
+    // The form may already have its final size, and then no size change would set the ranges.
+    recompute();
 }
 
 QSize ScrollingForm::clientSize() const {
@@ -94,8 +96,11 @@ void ScrollingForm::returnToOrigin() {
 
 void ScrollingForm::recompute() {
     const bool maximised = window()->isMaximized();
-    // Showing or hiding a scroll bar changes the client area, which changes the steps: settle on the
-    // state that agrees with itself (two passes at most in practice).
+    // Showing a scroll bar takes from the client area, which changes the steps. Starting from no bars
+    // and adding those needed settles on the same state whatever the bars were before (at most three
+    // passes: each can only add a bar).
+    horizontal_.bar->hide();
+    vertical_.bar->hide();
     for (int pass = 0; pass < 4; ++pass) {
         const QSize client = clientSize();
         horizontal_.steps = (design_.width() - client.width()) / kStep + 1;
@@ -106,7 +111,8 @@ void ScrollingForm::recompute() {
             a->bar->setRange(0, a->maximum);
             a->bar->setValue(a->position);
             // An empty range hides the bar, as a window's own scroll bars do.
-            a->bar->setHidden(a->maximum == 0);
+            if (a->maximum > 0)
+                a->bar->show();
         }
         if (clientSize() == client)
             break;

@@ -136,8 +136,8 @@ void PhonebookPage::remove() {
     const std::vector<size_t> selected = selectedRows();
     if (selected.empty())
         return;
-    if (QMessageBox::question(this, text(186), text(185), QMessageBox::Yes | QMessageBox::No) !=
-        QMessageBox::Yes)
+    QMessageBox ask(QMessageBox::Question, text(186), text(185), QMessageBox::Yes | QMessageBox::No, this);
+    if (ask.exec() != QMessageBox::Yes)
         return;
     const CardPhonebook::Result result = phonebook_.remove(selected);
     showRows();

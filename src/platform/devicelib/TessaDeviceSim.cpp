@@ -1,12 +1,14 @@
 // A simulated recorder behind the device library's exports, so that the program's parameters page can be
 // used and tested without the hardware. The recorder "connects" shortly after the link opens, answers a
-// read with one report per parameter (report 31 last) and a write with its request number. Its parameter
-// record survives between runs in the user's data folder.
+// read with one report per parameter, in an order of its own each time but always with report 31 last,
+// and a write with its request number. Its parameter record survives between runs in the user's data
+// folder.
 //
 // Environment, read when the link opens:
 //   TESSA_DEVICE_LINK=down     the recorder never connects (link reported down)
 //   TESSA_DEVICE_SILENT=1      reads and writes are accepted but never answered
 //   TESSA_DEVICE_DELAY_MS=N    N milliseconds before each report and each acknowledgement
+//   TESSA_DEVICE_DROP_AFTER=N  the link drops after the N-th report of a read and stays down
 //   TESSA_DEVICE_STATE=path    where the record is kept instead of $XDG_DATA_HOME/tessa/device-parameters.bin
 
 #include "format/DeviceParameters.h"
@@ -23,9 +25,11 @@
 #include <memory>
 #include <mutex>
 #include <pwd.h>
+#include <random>
 #include <string>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -40,7 +44,8 @@ struct Options {
     bool linkDown = false;
     bool silent = false;
     Milliseconds delay{0};
-    std::string statePath; // empty: the record lives in memory only
+    long dropAfterReports = -1; // negative: never
+    std::string statePath;      // empty: the record lives in memory only
 };
 
 std::string environmentText(const char* name) {
@@ -70,6 +75,9 @@ Options readOptions() {
     options.silent = !silent.empty() && silent != "0";
     const long delay = std::strtol(environmentText("TESSA_DEVICE_DELAY_MS").c_str(), nullptr, 10);
     options.delay = Milliseconds(std::clamp(delay, 0L, kMaxDelayMs));
+    const std::string drop = environmentText("TESSA_DEVICE_DROP_AFTER");
+    if (!drop.empty())
+        options.dropAfterReports = std::max(0L, std::strtol(drop.c_str(), nullptr, 10));
     options.statePath = environmentText("TESSA_DEVICE_STATE");
     if (options.statePath.empty())
         options.statePath = defaultStatePath();
@@ -241,19 +249,37 @@ private:
     }
 
     bool reportAll() {
-        auto send = [this](const tessa::DeviceReport& r) {
-            const auto value = static_cast<uint16_t>(tessa::deviceField(record_, r.offset));
-            return pause(options_.delay) &&
-                   notify(TESSA_DEVICE_EVENT_REPORT, tessa::encodeDeviceReport(r.number, value));
-        };
-        const tessa::DeviceReport* last = nullptr;
-        for (const tessa::DeviceReport& r : tessa::kDeviceReports) {
+        // Any order will do for the program; only the end of a read is fixed.
+        std::vector<tessa::DeviceReport> order;
+        for (const tessa::DeviceReport& r : tessa::kDeviceReports)
+            if (r.number != tessa::kReportLast)
+                order.push_back(r);
+        std::shuffle(order.begin(), order.end(), random_);
+        for (const tessa::DeviceReport& r : tessa::kDeviceReports)
             if (r.number == tessa::kReportLast)
-                last = &r;
-            else if (!send(r))
+                order.push_back(r);
+        long sent = 0;
+        for (const tessa::DeviceReport& r : order) {
+            if (options_.dropAfterReports >= 0 && sent == options_.dropAfterReports)
+                return dropLink();
+            const auto value = static_cast<uint16_t>(tessa::deviceField(record_, r.offset));
+            if (!pause(options_.delay) ||
+                !notify(TESSA_DEVICE_EVENT_REPORT, tessa::encodeDeviceReport(r.number, value)))
                 return false;
+            ++sent;
         }
-        return send(*last);
+        return true;
+    }
+
+    // The cable pulled in the middle of a read: the link goes down and nothing more is answered.
+    bool dropLink() {
+        {
+            std::lock_guard lock(mutex_);
+            linkUp_ = false;
+            jobs_.clear();
+        }
+        notify(TESSA_DEVICE_EVENT_LINK, 0);
+        return false;
     }
 
     // A record that could not be kept is not acknowledged: the program then gives the write up, and the
@@ -294,6 +320,7 @@ private:
     bool linkUp_ = false;
     std::deque<Job> jobs_;
     uint32_t lastRequest_ = 0;
+    std::minstd_rand random_{std::random_device{}()};
 
     tagDeviceParameters record_; // the worker thread's after start()
     std::thread thread_;

@@ -2,28 +2,8 @@
 
 #include "cli/Json.h"
 #include "phonebook/Phonebook.h"
-#include "platform/NativePath.h"
-
-#include <QFileInfo>
 
 namespace tessa::cli {
-namespace {
-
-QString unreadableReason(const QString& file) {
-    const QString native = platform::nativePath(file);
-    const QFileInfo info(native);
-    if (native.isEmpty() || (!info.exists() && !info.isSymLink()))
-        return QStringLiteral("cannot open %1: no such file").arg(file);
-    if (info.isDir())
-        return QStringLiteral("cannot open %1: it is a folder").arg(file);
-    if (info.isSymLink())
-        return QStringLiteral("cannot open %1: it is a symbolic link").arg(file);
-    if (!info.isFile())
-        return QStringLiteral("cannot open %1: not a regular file").arg(file);
-    return QStringLiteral("cannot read %1").arg(file);
-}
-
-} // namespace
 
 int PhonebookCommand::run(const Args& args, Io io) const {
     if (args.positional().size() != 1)
@@ -31,9 +11,11 @@ int PhonebookCommand::run(const Args& args, Io io) const {
     const QString file = args.positional().first();
     const bool json = args.has(QStringLiteral("json"));
 
-    const PhonebookListing listing = readPhonebook(file);
+    // The file the user names is the user's: no card root applies, every other rule of the file layer does.
+    const PhonebookListing listing = readPhonebook(file, platform::Area::User);
     if (listing.status == PhonebookListStatus::Unreadable)
-        return inputError(io, unreadableReason(file));
+        return inputError(io, QStringLiteral("cannot open %1: %2")
+                                  .arg(file, QLatin1String(platform::fileErrorText(listing.error))));
 
     if (json) {
         io.out << "[";

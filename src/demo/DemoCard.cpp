@@ -5,6 +5,7 @@
 #include "format/CallRecord.h"
 #include "format/CardRecord.h"
 #include "format/ContainerHeader.h"
+#include "format/PhonebookEntry.h"
 #include "platform/CodePage.h"
 #include "store/CardRecordCodec.h"
 #include "store/RecordingFiles.h"
@@ -33,26 +34,6 @@ constexpr qsizetype kMaxVx7PathBytes = qsizetype(sizeof(CardRecord128::cardPath)
 QDate firstDay() {
     return QDate(2026, 8, 1);
 }
-
-// One 155-byte record of PhoneBook.dat.
-struct PhoneBookEntry {
-    uint8_t inUse;
-    char number1[30];
-    char number2[30];
-    char number3[30];
-    char name[35];
-    uint8_t type;
-    uint8_t reserved[28];
-
-    static constexpr size_t kSize = 155;
-};
-static_assert(sizeof(PhoneBookEntry) == PhoneBookEntry::kSize);
-static_assert(offsetof(PhoneBookEntry, number1) == 1);
-static_assert(offsetof(PhoneBookEntry, number2) == 31);
-static_assert(offsetof(PhoneBookEntry, number3) == 61);
-static_assert(offsetof(PhoneBookEntry, name) == 91);
-static_assert(offsetof(PhoneBookEntry, type) == 126);
-static_assert(offsetof(PhoneBookEntry, reserved) == 127);
 
 struct Contact {
     const char* name;
@@ -405,8 +386,8 @@ std::optional<QByteArray> cardRecord(const Planned& r, const Moment& m, const QB
 QByteArray phoneBook() {
     QByteArray book;
     for (const Contact& contact : kContacts) {
-        PhoneBookEntry e{};
-        e.inUse = 1;
+        PhonebookEntry e{};
+        e.inUse = PhonebookEntry::kInUse;
         std::strncpy(e.number1, contact.numbers[0], sizeof e.number1 - 1);
         std::strncpy(e.number2, contact.numbers[1], sizeof e.number2 - 1);
         std::strncpy(e.number3, contact.numbers[2], sizeof e.number3 - 1);

@@ -83,11 +83,15 @@ PhonebookListing listPhonebook(const QByteArray& bytes) {
     return listing;
 }
 
-PhonebookListing readPhonebook(const QString& path) {
-    const std::optional<QByteArray> bytes = phonebook_storage::readAll(path);
-    if (!bytes)
-        return {};
-    return listPhonebook(*bytes);
+PhonebookListing readPhonebook(const QString& path, platform::Area area) {
+    QByteArray bytes;
+    const platform::FileError error = phonebook_storage::readAll(path, area, &bytes);
+    if (error != platform::FileError::None) {
+        PhonebookListing unreadable;
+        unreadable.error = error;
+        return unreadable;
+    }
+    return listPhonebook(bytes);
 }
 
 PhonebookEntry entryOfRow(const PhonebookRow& row) {
@@ -145,7 +149,7 @@ void CardPhonebook::reload() {
         status_ = PhonebookListStatus::Unreadable;
         return;
     }
-    PhonebookListing listing = readPhonebook(path_);
+    PhonebookListing listing = readPhonebook(path_, platform::Area::Card);
     status_ = listing.status;
     rows_ = std::move(listing.rows);
 }
@@ -155,10 +159,10 @@ CardPhonebook::Result CardPhonebook::add(const PhonebookEntry& entry) {
         return Result::Full;
     if (path_.isEmpty())
         return Result::NotWritten;
-    qint64 sizeBefore = 0;
-    if (!phonebook_storage::append(path_, entry, &sizeBefore))
+    qint64 offset = 0;
+    if (phonebook_storage::append(path_, platform::Area::Card, entry, &offset) != platform::FileError::None)
         return Result::NotWritten;
-    const auto index = uint32_t(quint64(sizeBefore) / PhonebookEntry::kSize);
+    const auto index = uint32_t(quint64(offset) / PhonebookEntry::kSize);
     rows_.push_back(rowOfEntry(entry, index));
     return Result::Done;
 }
@@ -168,7 +172,8 @@ CardPhonebook::Result CardPhonebook::edit(size_t row, const PhonebookEntry& entr
         return Result::NoRow;
     const PhonebookRow shown = rows_[row];
     const auto update = phonebook_storage::updateSlot(
-        path_, shown.index, [&shown](const PhonebookEntry& current) { return entryShowsRow(current, shown); },
+        path_, platform::Area::Card, shown.index,
+        [&shown](const PhonebookEntry& current) { return entryShowsRow(current, shown); },
         [&entry](const PhonebookEntry&) { return entry; });
     switch (update) {
     case phonebook_storage::SlotUpdate::Written:
@@ -196,7 +201,7 @@ CardPhonebook::Result CardPhonebook::remove(std::vector<size_t> rowNumbers) {
     for (size_t row : rowNumbers) {
         const PhonebookRow& shown = rows_[row];
         const auto update = phonebook_storage::updateSlot(
-            path_, shown.index,
+            path_, platform::Area::Card, shown.index,
             [&shown](const PhonebookEntry& current) { return entryShowsRow(current, shown); },
             [](const PhonebookEntry& current) {
                 PhonebookEntry next = current;

@@ -9,6 +9,8 @@
 // phonebook is read again instead and the caller tells the user.
 
 #include "format/PhonebookEntry.h"
+#include "platform/FileError.h"
+#include "platform/FileRoots.h"
 
 #include <cstdint>
 #include <QByteArray>
@@ -37,6 +39,7 @@ enum class PhonebookListStatus {
 
 struct PhonebookListing {
     PhonebookListStatus status = PhonebookListStatus::Unreadable;
+    platform::FileError error = platform::FileError::None; // why it is Unreadable
     std::vector<PhonebookRow> rows;
 };
 
@@ -46,8 +49,8 @@ QString phonebookTypeText(int type);
 // The rows of a file's bytes: nothing unless the size is a multiple of 155, then every entry whose in-use
 // byte is 1. Text fields are widened from the system code page.
 PhonebookListing listPhonebook(const QByteArray& bytes);
-// The same for a file (program or native path).
-PhonebookListing readPhonebook(const QString& path);
+// The same for a file (program or native path) that must lie in the area.
+PhonebookListing readPhonebook(const QString& path, platform::Area area);
 
 PhonebookRow rowOfEntry(const PhonebookEntry& entry, uint32_t index);
 
@@ -78,7 +81,7 @@ public:
         Changed,    // the slot no longer held the row's entry: read again, nothing written
     };
 
-    // Stores the path and lists the file.
+    // Stores the path and lists the file, which must lie on the card in use.
     void load(const QString& path);
     // No card: no rows, no path.
     void clear();

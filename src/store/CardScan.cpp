@@ -3,6 +3,7 @@
 #include "config/ProgramFolder.h"
 #include "config/Settings.h"
 #include "format/CardRecord.h"
+#include "platform/FileRoots.h"
 #include "platform/NativePath.h"
 #include "store/AppState.h"
 
@@ -106,6 +107,8 @@ char scanForCard(AppState& state, const CardScanHooks& hooks) {
         return 0;
 
     const int model = modelOfCard(found);
+    if (const auto volume = table.volume(found))
+        platform::setCardRoot(volume->root);
     state.cardLogPath = cardLogPath(found);
     state.cardDriveLetter = found;
     state.loadSource = LoadCard;

@@ -2,10 +2,13 @@
 
 #include "config/ProgramFolder.h"
 #include "config/StringTable.h"
+#include "platform/FileFaults.h"
 #include "support/TempDir.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
+#include <memory>
+#include <QDir>
 #include <QFile>
 
 namespace tessa {
@@ -34,13 +37,23 @@ class PhonebookTest : public ::testing::Test {
 protected:
     void SetUp() override {
         setConfigLocations(portableConfigLocations(QStringLiteral(TESSA_BIN_DIR "/Config")));
+        QDir().mkpath(cardRoot());
+        roots = std::make_unique<platform::ScopedFileRoots>(cardRoot(), QString());
     }
-    void TearDown() override { setConfigLocations(portableConfigLocations(QStringLiteral("/nonexistent"))); }
+    void TearDown() override {
+        roots.reset();
+        setConfigLocations(portableConfigLocations(QStringLiteral("/nonexistent")));
+    }
 
-    QString writeBook(const QByteArray& bytes) { return dir.write(QStringLiteral("PhoneBook.dat"), bytes); }
-    QByteArray book() const { return TempDir::read(dir.file(QStringLiteral("PhoneBook.dat"))); }
+    QString cardRoot() const { return dir.file(QStringLiteral("card")); }
+    QString bookPath() const { return dir.file(QStringLiteral("card/PhoneBook.dat")); }
+    QString writeBook(const QByteArray& bytes) {
+        return dir.write(QStringLiteral("card/PhoneBook.dat"), bytes);
+    }
+    QByteArray book() const { return TempDir::read(bookPath()); }
 
     TempDir dir;
+    std::unique_ptr<platform::ScopedFileRoots> roots;
 };
 
 TEST_F(PhonebookTest, ListsEntriesInUseWithTheirSlotAndTypeOnlyForWholeFiles) {
@@ -90,7 +103,10 @@ TEST_F(PhonebookTest, ListsEntriesInUseWithTheirSlotAndTypeOnlyForWholeFiles) {
     ASSERT_EQ(accented.rows.size(), 1u);
     EXPECT_EQ(accented.rows[0].name, QStringLiteral("Jos\u00E9"));
 
-    EXPECT_EQ(readPhonebook(dir.file(QStringLiteral("missing.dat"))).status, PhonebookListStatus::Unreadable);
+    const PhonebookListing missing =
+        readPhonebook(dir.file(QStringLiteral("card/missing.dat")), platform::Area::Card);
+    EXPECT_EQ(missing.status, PhonebookListStatus::Unreadable);
+    EXPECT_EQ(missing.error, platform::FileError::NotFound);
 }
 
 TEST_F(PhonebookTest, EditorEntryKeepsTheStoredLengthsAndZeroesTheRest) {
@@ -159,7 +175,7 @@ TEST_F(PhonebookTest, DeleteFreesTheSlotAndAddAppendsWithoutReusingIt) {
 
 TEST_F(PhonebookTest, AddCreatesAMissingFileAndStopsAtFiftyRows) {
     CardPhonebook phonebook;
-    phonebook.load(dir.file(QStringLiteral("PhoneBook.dat")));
+    phonebook.load(bookPath());
     EXPECT_EQ(phonebook.status(), PhonebookListStatus::Unreadable);
     for (int i = 0; i < 50; ++i)
         ASSERT_EQ(phonebook.add(makePhonebookEntry(QString::number(i), QStringLiteral("1"), {}, {}, 0)),
@@ -261,14 +277,56 @@ TEST_F(PhonebookTest, WritesThatFailChangeNoRow) {
     EXPECT_FALSE(QFile::exists(path)) << "a failed edit or delete creates no file";
 
     CardPhonebook nowhere;
-    nowhere.load(dir.file(QStringLiteral("no/such/folder/PhoneBook.dat")));
+    nowhere.load(dir.file(QStringLiteral("card/no/such/folder/PhoneBook.dat")));
     EXPECT_EQ(nowhere.add(edited), CardPhonebook::Result::NotWritten);
     EXPECT_TRUE(nowhere.rows().empty());
 }
 
+TEST_F(PhonebookTest, FaultsOfTheCardLeaveFileAndRowsAsTheyWere) {
+    const QByteArray two = entryBytes(1, "Ann", "1", 0) + entryBytes(1, "Bob", "2", 1);
+    writeBook(two);
+    CardPhonebook phonebook;
+    phonebook.load(bookPath());
+    const PhonebookEntry entry = makePhonebookEntry(QStringLiteral("Cy"), QStringLiteral("3"), {}, {}, 2);
+    {
+        // A full card in the middle of the append: all or nothing.
+        platform::ScopedFileFault full({1, platform::FileFault::NoSpace, uint32_t(platform::FileOp::Write)});
+        EXPECT_EQ(phonebook.add(entry), CardPhonebook::Result::NotWritten);
+        EXPECT_EQ(platform::fileFaultsFired(), 1);
+    }
+    EXPECT_EQ(book(), two);
+    EXPECT_EQ(phonebook.rows().size(), 2u);
+    {
+        platform::ScopedFileFault io({1, platform::FileFault::IoError, uint32_t(platform::FileOp::Write)});
+        EXPECT_EQ(phonebook.edit(1, entry), CardPhonebook::Result::NotWritten);
+    }
+    EXPECT_EQ(book(), two);
+    EXPECT_EQ(phonebook.rows()[1].name, QStringLiteral("Bob"));
+    {
+        platform::ScopedFileFault pulled({1, platform::FileFault::Vanished, platform::kAnyFileOp, true});
+        EXPECT_EQ(phonebook.remove({0, 1}), CardPhonebook::Result::NotWritten);
+    }
+    EXPECT_EQ(book(), two);
+    EXPECT_EQ(phonebook.rows().size(), 2u);
+}
+
+TEST_F(PhonebookTest, APhonebookOffTheCardInUseIsNeitherReadNorWritten) {
+    // No card in use: nothing is read, even a file that exists.
+    const QString path = writeBook(entryBytes(1, "Ann", "1", 0));
+    platform::setCardRoot(QString());
+    CardPhonebook noCard;
+    noCard.load(path);
+    EXPECT_EQ(noCard.status(), PhonebookListStatus::Unreadable);
+    EXPECT_EQ(noCard.add(makePhonebookEntry(QStringLiteral("x"), {}, {}, {}, 0)),
+              CardPhonebook::Result::NotWritten);
+    EXPECT_EQ(book(), entryBytes(1, "Ann", "1", 0));
+    platform::setCardRoot(cardRoot());
+    ASSERT_TRUE(QFile::remove(path));
+}
+
 TEST_F(PhonebookTest, ALinkInPlaceOfThePhonebookIsNeitherReadNorWritten) {
     const QString outside = dir.write(QStringLiteral("outside/precious.txt"), entryBytes(1, "Ann", "1", 0));
-    const QString link = dir.file(QStringLiteral("PhoneBook.dat"));
+    const QString link = bookPath();
     ASSERT_TRUE(QFile::link(outside, link));
     CardPhonebook phonebook;
     phonebook.load(link);

@@ -4,10 +4,10 @@
 #include "app/ui/MainWindow.h"
 #include "browse/ui/MainView.h"
 #include "browse/ui/RecordListPage.h"
-#include "cli/DemoCard.h"
 #include "config/ProgramFolder.h"
 #include "config/Settings.h"
 #include "config/StringTable.h"
+#include "demo/DemoCard.h"
 #include "device/ui/ParametersPage.h"
 #include "phonebook/ui/PhonebookPage.h"
 #include "store/AppState.h"
@@ -56,7 +56,8 @@ protected:
 
 TEST_F(RecorderPagesWindowTest, AVx5CardFillsThePhonebookPageAndItsRemovalClearsIt) {
     const QString card = writeCard(1);
-    const PhonebookListing onCard = readPhonebook(card + QStringLiteral("/PhoneBook.dat"));
+    const PhonebookListing onCard =
+        readPhonebook(card + QStringLiteral("/PhoneBook.dat"), platform::Area::User);
     ASSERT_FALSE(onCard.rows.empty()) << "the demo card carries a phonebook";
     volumes.table().setVolumes(
         {{'C', platform::DriveFixed, QStringLiteral("/")}, test::removable('E', card)});

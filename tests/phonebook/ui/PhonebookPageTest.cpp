@@ -3,6 +3,7 @@
 #include "config/ProgramFolder.h"
 #include "config/StringTable.h"
 #include "phonebook/ui/ContactEditor.h"
+#include "platform/FileRoots.h"
 #include "support/TempDir.h"
 #include "support/ui/EventLoop.h"
 
@@ -100,6 +101,7 @@ protected:
         ~ShippedTexts() { setConfigLocations(portableConfigLocations(QStringLiteral("/nonexistent"))); }
     } texts;
     TempDir dir;
+    platform::ScopedFileRoots roots{dir.path(), QString()}; // the card in use
     PhonebookPage page;
     int editorsOpened = 0;
     QString lastEditorTitle, lastOkCaption;

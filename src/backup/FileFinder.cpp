@@ -11,14 +11,9 @@ namespace {
 using platform::EntryKind;
 using platform::FileError;
 
-struct IdentityHash {
-    size_t operator()(const platform::FileIdentity& id) const {
-        return std::hash<uint64_t>()(id.inode * 1000003u ^ id.device);
-    }
-};
-
 struct Frame {
     QString path;
+    QString real; // the folder's real path
     platform::FileError error = FileError::None;
     std::vector<platform::FolderEntry> entries;
     size_t next = 0;
@@ -71,17 +66,18 @@ void FileFinder::collect() {
             rootReal_.endsWith(QLatin1Char('/')) ? rootReal_ : rootReal_ + QLatin1Char('/');
         return real == rootReal_ || real.startsWith(prefix);
     };
-    std::unordered_set<platform::FileIdentity, IdentityHash> visited;
-    const platform::FileStatus rootStatus = platform::statFile(nativeOf(root_), options_.area);
-    if (rootStatus.identity.valid())
-        visited.insert(rootStatus.identity);
+    // Folders are told apart by their real paths. A plain subfolder's real path is its parent's and its
+    // name, so only links cost a look-up.
+    std::unordered_set<QString> visited;
+    if (!rootReal_.isEmpty())
+        visited.insert(rootReal_);
 
     std::vector<Frame> stack;
-    const auto open = [this, &stack](const QString& folder) {
+    const auto open = [this, &stack](const QString& folder, const QString& real) {
         Listing listing = list(folder);
-        stack.push_back(Frame{folder, listing.error, std::move(listing.entries), 0});
+        stack.push_back(Frame{folder, real, listing.error, std::move(listing.entries), 0});
     };
-    open(root_);
+    open(root_, rootReal_);
     while (!stack.empty()) {
         if (stopRequested())
             return; // the folders collected so far stay; the root is appended by setRoot
@@ -98,14 +94,21 @@ void FileFinder::collect() {
         if (entry.kind != EntryKind::Folder && entry.kind != EntryKind::Link)
             continue;
         const QString child = join(top.path, entry.name);
-        const platform::FileStatus status = platform::statFile(nativeOf(child), options_.area);
-        if (status.error != FileError::None || status.kind != EntryKind::Folder)
-            continue;
-        if (entry.kind == EntryKind::Link && options_.linksStayInside && !inside(status.realPath))
-            continue;
-        if (!visited.insert(status.identity).second)
+        QString real;
+        if (entry.kind == EntryKind::Link || top.real.isEmpty()) {
+            const platform::FileStatus status = platform::statFile(nativeOf(child), options_.area);
+            if (status.error != FileError::None || status.kind != EntryKind::Folder)
+                continue;
+            if (entry.kind == EntryKind::Link && options_.linksStayInside && !inside(status.realPath))
+                continue;
+            real = status.realPath;
+        } else {
+            real = top.real.endsWith(QLatin1Char('/')) ? top.real + entry.name
+                                                       : top.real + QLatin1Char('/') + entry.name;
+        }
+        if (!visited.insert(real).second)
             continue; // reached before by another route (a link), or a link back up the tree
-        open(child);
+        open(child, real);
     }
     // The root's own listing came last, in step with the folder list once setRoot appends the root.
 }

@@ -103,7 +103,7 @@ bool typeBoxesCover(const QueryTypeBoxes& boxes, uint32_t callType) {
 }
 
 bool matchesQuery(const CallRecord& record, const QueryConditions& conditions) {
-    if (record.cardBytes[CallRecord::kValidByte - offsetof(CallRecord, cardBytes)] == 0)
+    if (record.cardValidByte() == 0)
         return false;
     if (conditions.timeOn) {
         // A time that names no moment lies in no range.

@@ -10,7 +10,6 @@
 #include "store/RecordingFiles.h"
 #include "store/Remark.h"
 
-#include <cstring>
 #include <QFileInfo>
 
 namespace tessa {
@@ -24,12 +23,8 @@ constexpr uint32_t kLastCallType = CallAnswering;
 // Images of call types 2-8 in the row image list.
 constexpr int kCallTypeImages[] = {0, 21, 1, 2, 14, 2, 10};
 
-// A VX5 card record with a remark carries "RM:" at these bytes of the call record, the remark after it.
-constexpr size_t kRemarkTagOffset = 9;
-constexpr char kRemarkTag[] = "RM:";
-// The code page of a remark or note is judged on this many bytes at most.
-constexpr qsizetype kJudgedBytes = 32;
-constexpr qsizetype kMaxRemarkCharacters = 64;
+// The code page of a note is judged on as many bytes as a remark holds.
+constexpr qsizetype kJudgedBytes = qsizetype(RemarkLayout::kTextSize);
 
 // Cells that are made on demand: a bit per column for the text, and one for column 1's image.
 constexpr uint16_t textBit(int column) {
@@ -55,17 +50,14 @@ bool recordingPresent(const QString& path) {
 
 // A note longer than a remark is still judged on its first 32 bytes, then converted whole.
 QString noteText(const QByteArray& note) {
-    bool plain = true;
-    for (qsizetype i = 0; i < std::min(note.size(), kJudgedBytes) && plain; ++i) {
-        const QChar unit = QChar(uint8_t(note[i]));
-        plain = unit == QLatin1Char(' ') || unit.isLetterOrNumber();
-    }
-    const auto& page = plain ? platform::systemCodePage() : platform::codePageNumber(936);
-    return page.decode(note).left(kMaxRemarkCharacters);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(note.constData());
+    return remarkCodePage(bytes, size_t(std::min(note.size(), kJudgedBytes)))
+        .decode(note)
+        .left(kMaxRemarkCharacters);
 }
 
 QString remarkName(const CallRecord& record, const QString& path) {
-    if (std::memcmp(record.bytes() + kRemarkTagOffset, kRemarkTag, 3) == 0)
+    if (hasRemark(record))
         return cardRemark(record);
     if (!isContainerPath(path))
         return {};

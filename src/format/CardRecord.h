@@ -42,10 +42,11 @@ struct CardRecord128 {
     uint8_t cardPath[45]; // system code page, zero-padded; 45 bytes leave no terminator
 
     static constexpr size_t kSize = 128;
+    static constexpr size_t kValidOffset = 0;
     static constexpr size_t kMarkedOffset = 3;
 };
 static_assert(sizeof(CardRecord128) == CardRecord128::kSize);
-static_assert(offsetof(CardRecord128, valid) == 0);
+static_assert(offsetof(CardRecord128, valid) == CardRecord128::kValidOffset);
 static_assert(offsetof(CardRecord128, callType) == 1);
 static_assert(offsetof(CardRecord128, auxFlag) == 2);
 static_assert(offsetof(CardRecord128, marked) == CardRecord128::kMarkedOffset);
@@ -85,15 +86,18 @@ struct CardRecord256 {
     uint8_t reserved184[72];
 
     static constexpr size_t kSize = 256;
+    static constexpr size_t kValidOffset = 0;
     static constexpr size_t kMarkedOffset = 3;
+    // Bytes 0-4 (the flags and the carried byte) are kept as they stand in the call record.
+    static constexpr size_t kHeadSize = 5;
 };
 static_assert(sizeof(CardRecord256) == CardRecord256::kSize);
-static_assert(offsetof(CardRecord256, valid) == 0);
+static_assert(offsetof(CardRecord256, valid) == CardRecord256::kValidOffset);
 static_assert(offsetof(CardRecord256, callType) == 1);
 static_assert(offsetof(CardRecord256, auxFlag) == 2);
 static_assert(offsetof(CardRecord256, marked) == CardRecord256::kMarkedOffset);
 static_assert(offsetof(CardRecord256, carried4) == 4);
-static_assert(offsetof(CardRecord256, reserved5) == 5);
+static_assert(offsetof(CardRecord256, reserved5) == 5 && CardRecord256::kHeadSize == 5);
 static_assert(offsetof(CardRecord256, year) == 10);
 static_assert(offsetof(CardRecord256, month) == 11);
 static_assert(offsetof(CardRecord256, day) == 12);
@@ -107,6 +111,12 @@ static_assert(offsetof(CardRecord256, recordingDuration) == 85);
 static_assert(offsetof(CardRecord256, cardPath) == 88);
 static_assert(offsetof(CardRecord256, remark) == 152);
 static_assert(offsetof(CardRecord256, reserved184) == 184);
+
+// Card byte 0 is 1 while a record is in use, in both layouts.
+inline bool cardRecordInUse(const uint8_t* card) {
+    static_assert(CardRecord128::kValidOffset == CardRecord256::kValidOffset);
+    return card[CardRecord128::kValidOffset] == 1;
+}
 
 // Size of one record in a card log of the given model code: 256 for the VX5, 128 for any other code.
 inline size_t cardRecordSize(int modelCode) {

@@ -99,7 +99,7 @@ LogReadStatus readCardLog(const QString& path, char driveLetter, int modelCode, 
         BatchReader probe(file, recordSize);
         bool live = false;
         while (const uint8_t* card = probe.next())
-            if (card[0] == 1) {
+            if (cardRecordInUse(card)) {
                 live = true;
                 break;
             }
@@ -122,7 +122,7 @@ LogReadStatus readCardLog(const QString& path, char driveLetter, int modelCode, 
         std::memcpy(card, next, recordSize);
         CallRecord record{};
         CallRecord* kept = nullptr;
-        if (card[0] == 1) {
+        if (cardRecordInUse(card)) {
             record.index = i;
             if (decodeCardRecord(card, record, driveLetter, modelCode, contacts))
                 kept = &record;

@@ -96,11 +96,9 @@ bool decode256(const uint8_t* card, CallRecord& record, char driveLetter, const 
     CardRecord256 r;
     std::memcpy(&r, card, sizeof r);
     std::memset(record.cardBytes, 0, sizeof record.cardBytes);
-    std::memcpy(record.cardBytes, card, 5); // bytes 0-3 and the carried byte 4
-    if (r.remark[0] != 0) {
-        std::memcpy(record.cardBytes + 5, "RM:", 3);
-        std::memcpy(record.cardBytes + 8, r.remark, sizeof r.remark);
-    }
+    std::memcpy(record.cardBytes, card, CardRecord256::kHeadSize);
+    if (r.remark[0] != 0)
+        setRemark(record, r.remark);
     record.valid = r.valid != 0 ? 1 : 0;
     record.callType = r.callType;
     record.auxFlag = r.auxFlag;
@@ -161,21 +159,28 @@ uint8_t charToDigitCode(QChar ch) {
 
 bool decodeCardRecord(const uint8_t* card, CallRecord& record, char driveLetter, int modelCode,
                       const ContactList* contacts) {
-    if (!card || card[0] != 1)
+    if (!card || !cardRecordInUse(card))
         return false;
     return modelCode == ModelVX5 ? decode256(card, record, driveLetter, contacts)
                                  : decode128(card, record, driveLetter, contacts);
 }
 
 void correctDateFromPath(CallRecord& record, size_t recordSize) {
+    // A short path ("X:\" and the card path) no longer than this holds no stamp to read.
+    constexpr qsizetype kShortestWidePath = 28, kShortestPath = 24;
+    // Where the stamp begins in the card path: after "RECORD\YYYYMM\" (VX5), after "YYYYMM\" (VX7),
+    // or after "YYYYMM/DD/" when a VX7 path has slashes at 6 and 9.
+    constexpr qsizetype kWideStampAt = 14, kStampAt = 7, kDayFolderStampAt = 10;
+    constexpr qsizetype kMonthSlashAt = 6, kDaySlashAt = 9;
     const bool wide = recordSize == CardRecord256::kSize;
     const QString shortText = record.shortPath.text();
-    if (shortText.size() <= (wide ? 28 : 24))
+    if (shortText.size() <= (wide ? kShortestWidePath : kShortestPath))
         return;
     const QString cardPath = record.fullPath.text().mid(3); // after "X:\"
-    qsizetype s = wide ? 14 : 7;
-    if (!wide && cardPath.size() > 9 && cardPath[6] == QLatin1Char('/') && cardPath[9] == QLatin1Char('/'))
-        s = 10;
+    qsizetype s = wide ? kWideStampAt : kStampAt;
+    if (!wide && cardPath.size() > kDaySlashAt && cardPath[kMonthSlashAt] == QLatin1Char('/') &&
+        cardPath[kDaySlashAt] == QLatin1Char('/'))
+        s = kDayFolderStampAt;
     replaceIfSet(record.time.year, stampGroup(cardPath, s, 4));
     replaceIfSet(record.time.month, stampGroup(cardPath, s + 4, 2));
     replaceIfSet(record.time.day, stampGroup(cardPath, s + 6, 2));

@@ -74,7 +74,8 @@ WriteBack writeDeleted(const CallRecord& record, int viewMode, int modelCode, co
             kMonthLogRecordSize,
             {{CallRecord::kValidByte, QByteArray(1, '\0')}, {offsetof(CallRecord, valid), le32(0)}});
     const qint64 size = qint64(cardRecordSize(modelCode));
-    return patchRecord(cardLogOf(record), qint64(record.index) * size, size, {{0, QByteArray(1, '\0')}});
+    return patchRecord(cardLogOf(record), qint64(record.index) * size, size,
+                       {{CardRecord128::kValidOffset, QByteArray(1, '\0')}});
 }
 
 WriteBack writeRestored(const CallRecord& record, int viewMode, int modelCode, const QString& backupRoot) {
@@ -84,7 +85,8 @@ WriteBack writeRestored(const CallRecord& record, int viewMode, int modelCode, c
             kMonthLogRecordSize,
             {{CallRecord::kValidByte, QByteArray(1, '\1')}, {offsetof(CallRecord, valid), le32(1)}});
     const qint64 size = qint64(cardRecordSize(modelCode));
-    return patchRecord(cardLogOf(record), qint64(record.index) * size, size, {{0, QByteArray(1, '\1')}});
+    return patchRecord(cardLogOf(record), qint64(record.index) * size, size,
+                       {{CardRecord128::kValidOffset, QByteArray(1, '\1')}});
 }
 
 CallRecord* findByFullPath(AppState& state, const QString& fullPath, bool liveOnly) {

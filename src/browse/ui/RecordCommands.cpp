@@ -297,7 +297,7 @@ void RecordCommands::toggleMarks() {
             continue;
         }
         r->marked = uint32_t(value);
-        r->cardBytes[CallRecord::kMarkedByte - 4] = uint8_t(value);
+        r->setCardMarkedByte(uint8_t(value));
         const int row = page.model()->rowOf(r);
         if (row >= 0)
             page.model()->setCellImage(row, RecordListModel::ColumnMark,

@@ -69,10 +69,11 @@ QString remarkName(const CallRecord& record, const QString& path) {
 
 struct RecordListModel::Row {
     CallRecord* record = nullptr;
-    QString path;                   // the full-path field as appended
-    RecordTime time{};              // column 3
-    int32_t callDuration = 0;       // column 5
-    uint32_t recordingDuration = 0; // column 6 when the file gives no length
+    const RecordGeneration* generation = nullptr; // the lease listed under, held in leases_; or null
+    QString path;                                 // the full-path field as appended
+    RecordTime time{};                            // column 3
+    int32_t callDuration = 0;                     // column 5
+    uint32_t recordingDuration = 0;               // column 6 when the file gives no length
     uint16_t pending = 0;
     std::array<QString, kColumnCount> text;
     std::array<int8_t, kColumnCount> image;
@@ -88,7 +89,23 @@ RecordListModel::RecordListModel(int pageType, const ListDateTime& dates, QObjec
     readLabels();
 }
 
-RecordListModel::~RecordListModel() = default;
+RecordListModel::~RecordListModel() {
+    releaseLeases();
+}
+
+void RecordListModel::holdLease(const RecordLease& lease) {
+    for (const RecordLease& held : leases_)
+        if (held == lease)
+            return;
+    lease->hold(this);
+    leases_.push_back(lease);
+}
+
+void RecordListModel::releaseLeases() {
+    for (const RecordLease& lease : leases_)
+        lease->release(this);
+    leases_.clear();
+}
 
 void RecordListModel::readLabels() {
     titles_ = {text(15), text(196), text(16), text(11), text(12), text(13), text(14), text(214), text(26)};
@@ -182,10 +199,15 @@ Qt::ItemFlags RecordListModel::flags(const QModelIndex& index) const {
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
 }
 
-void RecordListModel::appendRows(const std::vector<CallRecord*>& records) {
+void RecordListModel::appendRows(const std::vector<CallRecord*>& records, const RecordLease& lease) {
+    // Rows posted by a worker may arrive after their collection let the records go.
+    if (lease && !lease->alive())
+        return;
     const auto count = std::count_if(records.begin(), records.end(), [](const CallRecord* r) { return r; });
     if (count == 0)
         return;
+    if (lease)
+        holdLease(lease);
     const int first = int(rows_.size());
     beginInsertRows({}, first, first + int(count) - 1);
     rows_.reserve(rows_.size() + size_t(count));
@@ -194,6 +216,7 @@ void RecordListModel::appendRows(const std::vector<CallRecord*>& records) {
             continue;
         auto row = std::make_unique<Row>();
         row->record = record;
+        row->generation = lease.get();
         row->image.fill(int8_t(kNoImage));
         row->textColour.fill(kWindowTextColour);
         row->background.fill(kWindowColour);
@@ -228,6 +251,26 @@ void RecordListModel::clear() {
     rows_.clear();
     rowIndex_.clear();
     endResetModel();
+    releaseLeases();
+}
+
+void RecordListModel::generationEnded(const RecordGeneration& generation) {
+    const auto under = [&generation](const std::unique_ptr<Row>& row) {
+        return row->generation == &generation;
+    };
+    if (std::any_of(rows_.begin(), rows_.end(), under)) {
+        beginResetModel();
+        std::erase_if(rows_, under);
+        rebuildRowIndex();
+        endResetModel();
+    }
+    // The lease goes last: the rows dropped above pointed at it.
+    std::erase_if(leases_, [&generation](const RecordLease& lease) { return lease.get() == &generation; });
+}
+
+void RecordListModel::recordFreeing(const CallRecord& record) {
+    for (int row = rowOf(&record); row >= 0; row = rowOf(&record))
+        removeRow(row);
 }
 
 bool RecordListModel::removeRows(int row, int count, const QModelIndex& parent) {
@@ -256,6 +299,16 @@ bool RecordListModel::removeRows(int row, int count, const QModelIndex& parent) 
 CallRecord* RecordListModel::record(int row) const {
     const Row* r = rowAt(row);
     return r ? r->record : nullptr;
+}
+
+RecordLease RecordListModel::leaseOf(int row) const {
+    const Row* r = rowAt(row);
+    if (!r || !r->generation)
+        return {};
+    for (const RecordLease& lease : leases_)
+        if (lease.get() == r->generation)
+            return lease;
+    return {};
 }
 
 int RecordListModel::rowOf(const CallRecord* record) const {

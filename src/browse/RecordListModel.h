@@ -1,8 +1,9 @@
 #pragma once
 
 // One record list page: one call record per row in nine columns, with per-cell colours, column widths
-// kept in the settings and sorting by a clicked column. Rows point at call records owned by a collection;
-// whoever removes a record removes its rows first.
+// kept in the settings and sorting by a clicked column. Rows point at call records owned by a collection
+// and hold its lease: the model is a holder of every generation it shows, so the collection has the rows
+// dropped before it frees their records, and no row ever reaches a freed record.
 //
 // Columns whose content needs the file system (recording present, displayed length, remark from the
 // container recording) and the formatted ones are made when first asked for and kept, so that a page of
@@ -10,6 +11,7 @@
 
 #include "browse/RecordSort.h"
 #include "format/CallRecord.h"
+#include "store/RecordLease.h"
 
 #include <array>
 #include <cstdint>
@@ -21,7 +23,7 @@
 
 namespace tessa {
 
-class RecordListModel : public QAbstractTableModel {
+class RecordListModel : public QAbstractTableModel, public RecordHolder {
     Q_OBJECT
 
 public:
@@ -71,13 +73,18 @@ public:
     // Sorts by column in the given order (the header's own toggling); see sortByColumnClick.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
-    // Adds one row per record at the end, in order (null entries are passed over).
-    void appendRows(const std::vector<CallRecord*>& records);
-    void appendRow(CallRecord* record) { appendRows({record}); }
+    // Adds one row per record at the end, in order (null entries are passed over). Records of a
+    // collection come with its lease; nothing is added when the lease has ended. Without a lease the
+    // caller keeps the records alive for as long as the rows exist.
+    void appendRows(const std::vector<CallRecord*>& records, const RecordLease& lease = {});
+    void appendRow(CallRecord* record, const RecordLease& lease = {}) { appendRows({record}, lease); }
     // Deletes every row.
     void clear();
 
+    // The record a row shows; null for no such row.
     CallRecord* record(int row) const;
+    // The lease a row was listed under (null without one), for listing its record on another page.
+    RecordLease leaseOf(int row) const;
     // First row showing the record, or -1.
     int rowOf(const CallRecord* record) const;
 
@@ -114,11 +121,17 @@ public:
     // Writes ListWndColumn1-9. Only the page of page type 1 keeps its widths when the window closes.
     static bool saveColumnWidths(const std::vector<int>& widths);
 
+    // RecordHolder: the collection is about to free records shown here.
+    void generationEnded(const RecordGeneration& generation) override;
+    void recordFreeing(const CallRecord& record) override;
+
 private:
     struct Row;
 
     void resetSortState();
     Row* rowAt(int row) const;
+    void holdLease(const RecordLease& lease);
+    void releaseLeases();
     void makeCell(Row& row, int column) const;
     void makeImage(Row& row, int column) const;
     bool sortRows(int column, bool ascending);
@@ -131,6 +144,8 @@ private:
     // Cells made on demand are filled in through these pointers from const accessors.
     std::vector<std::unique_ptr<Row>> rows_;
     QHash<const CallRecord*, int> rowIndex_;
+    // The generations rows were listed under, one entry each; the model is registered with them.
+    std::vector<RecordLease> leases_;
     std::array<QString, kColumnCount> titles_;
     std::array<QString, 7> callTypeTexts_; // call types 2-8
     int sortColumn_ = -1;

@@ -86,6 +86,7 @@ char scanForCard(AppState& state, const CardScanHooks& hooks) {
         return 0;
     if (state.modelCode == ModelVX5)
         callScanHook(hooks.disablePhonebook);
+    // Rows still showing the card's records are dropped by the collection before it frees them.
     state.cardRecords.clear();
 
     platform::VolumeTable& table = platform::volumeTable();

@@ -21,12 +21,13 @@ public:
         for (const int page : pages)
             rows_[size_t(page)].push_back(record);
     }
-    void flush(LoadSink& sink, platform::GuiQueue& queue) {
+    void flush(LoadSink& sink, platform::GuiQueue& queue, const RecordLease& lease) {
         for (size_t page = 0; page < rows_.size(); ++page) {
             if (rows_[page].empty())
                 continue;
-            queue.post(
-                [&sink, page = int(page), rows = std::move(rows_[page])] { sink.appendRows(page, rows); });
+            queue.post([&sink, page = int(page), rows = std::move(rows_[page]), lease] {
+                sink.appendRows(page, rows, lease);
+            });
             rows_[page] = {};
         }
     }
@@ -72,6 +73,9 @@ void Lister::walk(RecordCollection& records) {
         }))
         return;
 
+    // Rows reach the window after this thread has moved on; the lease keeps them from being shown if the
+    // records went meanwhile.
+    const RecordLease lease = records.lease();
     PageRows rows;
     ProgressThrottle throttle;
     uint32_t shownTotal = count;
@@ -86,7 +90,7 @@ void Lister::walk(RecordCollection& records) {
         rows.add(&record, pagesOfRecord(record));
         ++handled;
         if (++pending == kRecordsPerChunk) {
-            rows.flush(sink_, queue_);
+            rows.flush(sink_, queue_, lease);
             pending = 0;
             std::this_thread::yield();
         }
@@ -95,7 +99,7 @@ void Lister::walk(RecordCollection& records) {
                 sink.setProgress(handled, line);
             });
     }
-    rows.flush(sink_, queue_);
+    rows.flush(sink_, queue_, lease);
     // The busy flag drops only when the window has taken every row: until then the rows it is still to
     // receive point into a collection that a card scan would empty.
     queue_.post([&sink = sink_, &busy = state_.busy] {

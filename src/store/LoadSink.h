@@ -6,6 +6,7 @@
 // it with plain containers.
 
 #include "format/CallRecord.h"
+#include "store/RecordLease.h"
 
 #include <cstdint>
 #include <QString>
@@ -41,8 +42,9 @@ public:
     // Empties the record list pages 1 to 9.
     virtual void clearRecordLists() = 0;
     // Appends rows for the records, in order, at the end of one page. The records stay owned by their
-    // collection.
-    virtual void appendRows(int pageType, const std::vector<CallRecord*>& records) = 0;
+    // collection; the rows hold its lease, and none is added once that lease has ended.
+    virtual void appendRows(int pageType, const std::vector<CallRecord*>& records,
+                            const RecordLease& lease) = 0;
     virtual void showPage(int pageType) = 0;
 
     virtual void updateFreeSpace() = 0;

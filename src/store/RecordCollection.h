@@ -1,9 +1,11 @@
 #pragma once
 
 // A collection of owned call records (card, backup or import). Records never move once added, so the rows
-// of the record lists may point at them.
+// of the record lists may point at them; the rows hold a lease on the collection's current generation, and
+// the collection has them dropped before it frees what they show (store/RecordLease.h).
 
 #include "format/CallRecord.h"
+#include "store/RecordLease.h"
 
 #include <list>
 
@@ -13,20 +15,29 @@ class RecordCollection {
 public:
     using Storage = std::list<CallRecord>;
 
+    RecordCollection();
+    // The records move along with their generation; the moved-from collection starts a new one.
+    RecordCollection(RecordCollection&& other);
+    RecordCollection(const RecordCollection&) = delete;
+    RecordCollection& operator=(const RecordCollection&) = delete;
+    RecordCollection& operator=(RecordCollection&&) = delete;
+    // Ends the generation first: rows still showing the records go before the records do.
+    ~RecordCollection();
+
     CallRecord& append(const CallRecord& record) { return records_.emplace_back(record); }
-    void clear() { records_.clear(); }
+    // Ends the current generation (its rows are dropped first), frees every record and starts a new one.
+    void clear();
     size_t count() const { return records_.size(); }
     bool empty() const { return records_.empty(); }
 
-    // Unlinks and frees the record; false when it is not in this collection.
-    bool remove(const CallRecord* record) {
-        for (auto it = records_.begin(); it != records_.end(); ++it)
-            if (&*it == record) {
-                records_.erase(it);
-                return true;
-            }
-        return false;
-    }
+    // Has the rows showing the record dropped, then unlinks and frees it; false when it is not in this
+    // collection.
+    bool remove(const CallRecord* record);
+
+    // The generation that rows listed from this collection now hold. Read it under the same rule as the
+    // records themselves: while nothing clears the collection (the busy flag keeps loads, scans and
+    // listings apart).
+    const RecordLease& lease() const { return generation_; }
 
     Storage::iterator begin() { return records_.begin(); }
     Storage::iterator end() { return records_.end(); }
@@ -35,6 +46,7 @@ public:
 
 private:
     Storage records_;
+    RecordLease generation_;
 };
 
 } // namespace tessa

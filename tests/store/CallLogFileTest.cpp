@@ -174,3 +174,27 @@ TEST(MonthLog, PathsFollowTheBackupLayout) {
     EXPECT_EQ(cardRecordSize(ModelVX5), 256u);
     EXPECT_EQ(cardRecordSize(7), 128u);
 }
+
+// A month-log record is kept or skipped by its byte 4 alone; the 32-bit valid field does not count.
+TEST(MonthLog, RecordsAreSkippedByByteFourAlone) {
+    TempDir dir;
+    const auto variant = [](uint8_t byte4, uint32_t valid, const char* number) {
+        CallRecord r = monthRecord(QString::fromLatin1(number), QString(), true);
+        r.cardBytes[0] = byte4;
+        r.valid = valid;
+        return r;
+    };
+    const CallRecord records[] = {variant(1, 0, "kept, valid 0"), variant(0, 1, "skipped, byte 0"),
+                                  variant(2, 1, "skipped, byte 2"), variant(1, 1, "kept"),
+                                  variant(0xFF, 1, "skipped, byte 255")};
+    QByteArray file;
+    for (const CallRecord& r : records)
+        file += QByteArray(reinterpret_cast<const char*>(&r), sizeof r);
+    const auto kept = readAll(dir.write(QStringLiteral("201801CallLogBK.dat"), file), true);
+    ASSERT_EQ(kept.size(), 2u);
+    EXPECT_EQ(kept[0].number.text(), QStringLiteral("kept, valid 0"));
+    EXPECT_EQ(kept[0].index.get(), 0u);
+    EXPECT_EQ(kept[0].valid.get(), 0u); // carried as it was read
+    EXPECT_EQ(kept[1].number.text(), QStringLiteral("kept"));
+    EXPECT_EQ(kept[1].index.get(), 3u);
+}

@@ -319,3 +319,75 @@ TEST(CardRecordEncode, FieldsOfEveryKindRoundTrip) {
     f.cardPath = QByteArray(65, 'p');
     EXPECT_FALSE(encodeCardFields(f, ModelVX5));
 }
+
+// Each stamp group replaces its field only when it is not 0: a stamp of zeros changes nothing, and a group
+// set on its own changes its field alone.
+TEST(CardRecordDecode, DateCorrectionTakesOnlyTheStampGroupsThatAreNotZero) {
+    auto card = workedCard128(); // stored 2018-01-15 09:29, no seconds
+    const auto withStamp = [&](const char* stamp) {
+        setCardPath(card.data(), 83, 45, QByteArray("201801\\") + stamp + "-I-5551234.wav");
+        return timeOf(decode(card));
+    };
+    EXPECT_EQ(withStamp("00000000000000"), QStringLiteral("2018-1-15 9:29:0"));
+    EXPECT_EQ(withStamp("20230000000000"), QStringLiteral("2023-1-15 9:29:0"));
+    EXPECT_EQ(withStamp("00000700000000"), QStringLiteral("2018-7-15 9:29:0"));
+    EXPECT_EQ(withStamp("00000028000000"), QStringLiteral("2018-1-28 9:29:0"));
+    EXPECT_EQ(withStamp("00000000170000"), QStringLiteral("2018-1-15 17:29:0"));
+    EXPECT_EQ(withStamp("00000000004400"), QStringLiteral("2018-1-15 9:44:0"));
+    EXPECT_EQ(withStamp("00000000000033"), QStringLiteral("2018-1-15 9:29:33"));
+    // Stored values that the stamp repeats stay as they are beside the groups that differ.
+    EXPECT_EQ(withStamp("20180115092951"), QStringLiteral("2018-1-15 9:29:51"));
+}
+
+// The stamp is read only when the path text (drive, colon and backslash included) is longer than 24
+// characters for a 128-byte record and 28 for a 256-byte one.
+TEST(CardRecordDecode, DateCorrectionStartsPast24And28Characters) {
+    auto card = workedCard128();                                // stored 2018-01-15 09:29
+    setCardPath(card.data(), 83, 45, "201801\\20190216101112"); // 21 characters: 24 with "E:\"
+    CallRecord r = decode(card);
+    ASSERT_EQ(r.shortPath.length(), 24u);
+    EXPECT_EQ(timeOf(r), QStringLiteral("2018-1-15 9:29:0"));
+    setCardPath(card.data(), 83, 45, "201801\\20190216101112x");
+    r = decode(card);
+    ASSERT_EQ(r.shortPath.length(), 25u);
+    EXPECT_EQ(timeOf(r), QStringLiteral("2019-2-16 10:11:12"));
+
+    std::array<uint8_t, 256> vx5{};
+    vx5[0] = 1;
+    vx5[1] = CallOutgoing;
+    const uint8_t stored[] = {19, 3, 4, 5, 6}; // 2019-03-04 05:06
+    std::memcpy(vx5.data() + 10, stored, sizeof stored);
+    setCardPath(vx5.data(), 88, 64, "RECORD\\201903\\20201112131"); // 28 with "E:\"
+    r = decode(vx5, ModelVX5);
+    ASSERT_EQ(r.shortPath.length(), 28u);
+    EXPECT_EQ(timeOf(r), QStringLiteral("2019-3-4 5:6:0"));
+    setCardPath(vx5.data(), 88, 64, "RECORD\\201903\\202011121314"); // 29: read up to the minute
+    r = decode(vx5, ModelVX5);
+    ASSERT_EQ(r.shortPath.length(), 29u);
+    EXPECT_EQ(r.time.year.get(), 2020);
+    EXPECT_EQ(r.time.month.get(), 11);
+    EXPECT_EQ(r.time.day.get(), 12);
+    EXPECT_EQ(r.time.hour.get(), 13);
+    EXPECT_EQ(r.time.minute.get(), 14);
+    // The 128-byte rule's limit does not apply to 256-byte records, nor the other way round.
+    setCardPath(vx5.data(), 88, 64, "RECORD\\201903\\20201112"); // 25 characters
+    EXPECT_EQ(timeOf(decode(vx5, ModelVX5)), QStringLiteral("2019-3-4 5:6:0"));
+}
+
+// The time bytes of an encoded record, read where the recorder reads them: the decoder's date correction
+// would otherwise cover a wrong byte with the stamp of the path.
+TEST(CardRecordEncode, TimeBytesSitAtTheirOffsetsWithoutSeconds) {
+    const QString name = QStringLiteral("20231231235859-O-12.wav");
+    const auto vx7 = buildCardRecord('E', name, ModelVX7, 1);
+    ASSERT_TRUE(vx7);
+    const uint8_t time[] = {23, 12, 31, 23, 58};
+    EXPECT_EQ(0, std::memcmp(vx7->data() + 5, time, sizeof time));
+    EXPECT_EQ((*vx7)[10], 2); // the number's length follows the minute: no second is stored
+
+    const auto vx5 = buildCardRecord('E', name, ModelVX5, 1);
+    ASSERT_TRUE(vx5);
+    EXPECT_EQ(0, std::memcmp(vx5->data() + 10, time, sizeof time));
+    for (size_t i = 4; i < 10; ++i)
+        EXPECT_EQ((*vx5)[i], 0) << i;
+    EXPECT_EQ((*vx5)[15], 2);
+}

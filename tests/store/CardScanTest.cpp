@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <gtest/gtest.h>
+#include <map>
 #include <QStringList>
 #include <set>
 
@@ -32,9 +33,15 @@ public:
             onSpaceQuery();
         if (emptyReaders.count(volume.letter))
             return {};
+        if (const auto sized = totalBytes.find(volume.letter); sized != totalBytes.end()) {
+            platform::DiskSpace space = FixedVolumeTable::space(volume);
+            space.totalBytes = sized->second;
+            return space;
+        }
         return FixedVolumeTable::space(volume);
     }
     std::set<char> emptyReaders;
+    std::map<char, uint64_t> totalBytes; // sizes answered instead of the folder's disk
     mutable int spaceQueries = 0;
     std::function<void()> onSpaceQuery;
 };
@@ -237,6 +244,20 @@ TEST_F(CardScanTest, CardTestsLetterTypeSizeAndLog) {
     EXPECT_FALSE(isCardLetter('I'));
     EXPECT_EQ(table.spaceQueries, queries); // no size query once the type fails
     EXPECT_EQ(modelOfCard('E'), 0);
+}
+
+// A disk of 1023 bytes is no card, one of 1024 is: for the scan's card test and for the present test of
+// the card in use alike.
+TEST_F(CardScanTest, ACardHoldsAtLeast1024Bytes) {
+    CardScanVolumes& table = install({drive('E', DriveRemovable, {"CallLog.dat"})});
+    table.totalBytes['E'] = 1023;
+    EXPECT_FALSE(isCard(*table.volume('E')));
+    EXPECT_FALSE(cardPresent('E'));
+    EXPECT_EQ(scanForCard(state_, recordingHooks()), 0);
+    table.totalBytes['E'] = 1024;
+    EXPECT_TRUE(isCard(*table.volume('E')));
+    EXPECT_TRUE(cardPresent('E'));
+    EXPECT_EQ(scanForCard(state_, recordingHooks()), 'E');
 }
 
 } // namespace

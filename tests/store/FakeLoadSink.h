@@ -60,9 +60,11 @@ public:
         note(QStringLiteral("clear"));
         rows.clear();
     }
-    void appendRows(int pageType, const std::vector<CallRecord*>& records) override {
+    void appendRows(int pageType, const std::vector<CallRecord*>& records,
+                    const RecordLease& lease) override {
         onThread();
         ++appendCalls;
+        leases.push_back(lease);
         auto& page = rows[pageType];
         page.insert(page.end(), records.begin(), records.end());
     }
@@ -80,6 +82,7 @@ public:
     QStringList calls;
     std::map<int, std::vector<CallRecord*>> rows;
     int appendCalls = 0;
+    std::vector<RecordLease> leases; // one per appendRows call
     std::vector<std::pair<uint32_t, QString>> progress;
     std::function<void()> onShowProgress;
     std::function<bool()> onOfferBackup;

@@ -104,6 +104,11 @@ TEST_F(ListerTest, LargeCollectionArrivesInFewChunksInCollectionOrder) {
     EXPECT_EQ(sink_.rows[PageIncoming], pointersOf(state_.backupRecords, CallIncoming));
     EXPECT_EQ(sink_.rows[PageOutgoing], pointersOf(state_.backupRecords, CallOutgoing));
     EXPECT_LE(sink_.appendCalls, 20);
+    // Every batch is posted under the collection's lease, so that the window drops it if the records go
+    // before it arrives.
+    ASSERT_EQ(sink_.leases.size(), size_t(sink_.appendCalls));
+    for (const RecordLease& lease : sink_.leases)
+        EXPECT_EQ(lease, state_.backupRecords.lease());
     EXPECT_LT(sink_.progress.size(), 1000u);
     EXPECT_EQ(sink_.progress.back(), std::make_pair(20000u, QString("20000/20000")));
 }

@@ -26,9 +26,10 @@ void WindowLoadSink::clearRecordLists() {
         view_.page(type)->model()->clear();
 }
 
-void WindowLoadSink::appendRows(int pageType, const std::vector<CallRecord*>& records) {
+void WindowLoadSink::appendRows(int pageType, const std::vector<CallRecord*>& records,
+                                const RecordLease& lease) {
     if (RecordListPage* page = view_.page(pageType))
-        page->model()->appendRows(records);
+        page->model()->appendRows(records, lease);
 }
 
 void WindowLoadSink::showPage(int pageType) {

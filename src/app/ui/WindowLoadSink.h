@@ -19,7 +19,7 @@ public:
     void setProgress(uint32_t position, const QString& line) override;
     void hideProgress() override;
     void clearRecordLists() override;
-    void appendRows(int pageType, const std::vector<CallRecord*>& records) override;
+    void appendRows(int pageType, const std::vector<CallRecord*>& records, const RecordLease& lease) override;
     void showPage(int pageType) override;
     void updateFreeSpace() override;
     void showRebuildActivity(char driveLetter, bool active) override;

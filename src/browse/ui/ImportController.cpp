@@ -83,7 +83,7 @@ void ImportController::list(size_t from) {
         if (batch.size() == kRowBatch)
             break;
     }
-    model->appendRows(batch);
+    model->appendRows(batch, state_.importRecords.lease());
     if (from + batch.size() < state_.importRecords.count()) {
         QTimer::singleShot(0, this, [this, next = from + batch.size()] { list(next); });
         return;

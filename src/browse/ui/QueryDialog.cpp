@@ -234,6 +234,7 @@ void QueryDialog::startSearch() {
     storeQuerySettings(querySettings(form));
     const QueryConditions conditions = queryConditions(form);
 
+    searched_ = state_.currentRecords().lease();
     switch (search_->start(state_.currentRecords(), conditions)) {
     case QuerySearch::Start::Started:
         return;
@@ -263,7 +264,7 @@ void QueryDialog::onProgress(quint32 reached) {
 }
 
 void QueryDialog::onHits(const std::vector<CallRecord*>& hits) {
-    view_.page(PageQuery)->model()->appendRows(hits);
+    view_.page(PageQuery)->model()->appendRows(hits, searched_);
 }
 
 void QueryDialog::onEnded(bool stopped) {

@@ -6,6 +6,7 @@
 // shows its progress.
 
 #include "browse/QuerySearch.h"
+#include "store/RecordLease.h"
 
 #include <array>
 #include <QDialog>
@@ -53,6 +54,7 @@ private:
     int pageType_;
     QuerySearch* search_;
     bool holdsBusy_ = false;
+    RecordLease searched_; // the generation of the collection being searched: its hits are listed under it
 
     QCheckBox* timeBox_ = nullptr;
     QDateTimeEdit* startEdit_ = nullptr;

@@ -216,13 +216,17 @@ void RecordCommands::deleteSelected() {
     if (pageType < PageAll || pageType > PageQuery)
         return;
     RecordListPage& page = *view_.page(pageType);
-    const std::vector<CallRecord*> records = selectedRecords(page);
     if (page.selectedRows().empty())
         return;
     if (ask(dialogParent_, text(9),
             QStringLiteral("%1 %2\r\n%3").arg(text(95)).arg(page.selectedRows().size()).arg(text(92))) !=
         QMessageBox::Yes)
         return;
+    // The question ran an event loop: a card scan or a load may have taken the records meanwhile, and
+    // their rows with them. Only what is still selected and alive now is deleted.
+    if (refuseWhileBusy())
+        return;
+    const std::vector<CallRecord*> records = selectedRecords(page);
 
     const int viewMode = state_.viewMode;
     const int model = state_.modelCode;
@@ -237,6 +241,9 @@ void RecordCommands::deleteSelected() {
     int deleted = 0, kept = 0;
     bool markedKept = false, writeFailed = false;
     for (CallRecord* r : records) {
+        // A record freed by an earlier turn of this loop has lost its rows with it.
+        if (page.model()->rowOf(r) < 0)
+            continue;
         if (r->marked == 1) {
             ++kept;
             markedKept = true;
@@ -340,8 +347,10 @@ void RecordCommands::updateOtherPages(int sourcePage, CallRecord* r) {
         RecordListModel* model = view_.page(type)->model();
         const int row = model->rowOf(r);
         if (row < 0) {
-            if (type == PageMarked && marked)
-                model->appendRow(r);
+            if (type == PageMarked && marked) {
+                RecordListModel* source = view_.page(sourcePage)->model();
+                model->appendRow(r, source->leaseOf(source->rowOf(r)));
+            }
         } else if (marked) {
             model->setCellImage(row, RecordListModel::ColumnMark, RecordListModel::kMarkedImage);
         } else if (type == PageMarked) {

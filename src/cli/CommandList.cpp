@@ -1,4 +1,5 @@
 #include "cli/Command.h"
+#include "cli/ConvertCommand.h"
 #include "cli/DecodeCommand.h"
 #include "cli/DemoCardCommand.h"
 #include "cli/DrivesCommand.h"
@@ -16,6 +17,7 @@ const std::vector<std::unique_ptr<Command>>& commandList() {
         list.push_back(std::make_unique<LogCommand>());
         list.push_back(std::make_unique<RecordingCommand>());
         list.push_back(std::make_unique<DecodeCommand>());
+        list.push_back(std::make_unique<ConvertCommand>());
         list.push_back(std::make_unique<ImportCommand>());
         list.push_back(std::make_unique<RepairCommand>());
         list.push_back(std::make_unique<DrivesCommand>());

@@ -1,14 +1,25 @@
 #include "export/DesktopPrograms.h"
 
 #include <memory>
+#include <mutex>
 #include <QProcess>
 #include <QStandardPaths>
+#include <vector>
 
 namespace tessa {
 namespace {
 
 constexpr int kQueryTimeoutMs = 5000;
 constexpr int kQuitPollMs = 100;
+
+// Destroying a QProcess kills its program. Mail programs still running when the program quits are kept
+// here instead, never destroyed, so that the message the user is writing survives.
+void keepRunning(std::unique_ptr<QProcess> process) {
+    static std::mutex mutex;
+    static auto* running = new std::vector<std::unique_ptr<QProcess>>;
+    std::lock_guard lock(mutex);
+    running->push_back(std::move(process));
+}
 
 } // namespace
 
@@ -35,6 +46,10 @@ bool openWithDesktop(const QString& path) {
     return !xdgOpen.isEmpty() && QProcess::startDetached(xdgOpen, {path});
 }
 
+bool mailProgramAvailable() {
+    return !QStandardPaths::findExecutable(QStringLiteral("xdg-email")).isEmpty();
+}
+
 QStringList mailArguments(const MailMessage& message) {
     // Every option that follows --utf8 is taken as UTF-8 whatever the locale says.
     QStringList args = {QStringLiteral("--utf8"), QStringLiteral("--subject"), message.subject,
@@ -59,8 +74,7 @@ MailHandOff handToMailProgram(const MailMessage& message, const std::atomic<bool
         if (process->state() == QProcess::NotRunning)
             break;
         if (quit) {
-            // Destroying the process object would kill it and, with it, the message the user is writing.
-            (void)process.release();
+            keepRunning(std::move(process));
             return MailHandOff::Abandoned;
         }
     }

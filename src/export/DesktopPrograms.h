@@ -32,6 +32,8 @@ enum class MailHandOff {
     Abandoned,     // the program is closing; xdg-email is left running on its own
 };
 
+// xdg-email is installed.
+bool mailProgramAvailable();
 // The arguments xdg-email gets for a message.
 QStringList mailArguments(const MailMessage& message);
 // Hands the message to the mail program and waits until xdg-email ends, or quit is set.

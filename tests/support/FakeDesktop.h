@@ -1,7 +1,8 @@
 #pragma once
 
-// Stand-ins for the desktop's programs (xdg-mime, xdg-open, xdg-email) put first on PATH for the life of
-// the object. Each records the arguments of every call; xdg-mime answers with the registered program
+// Stand-ins for the desktop's programs (xdg-mime, xdg-open, xdg-email) for the life of the object: PATH
+// then holds only them and the peers the tests run (unzip, sox, ffmpeg), so the real desktop programs are
+// never reached and a removed stand-in is missing indeed. Each records the arguments of every call; xdg-mime answers with the registered program
 // (none unless set), xdg-email notes which attachments existed while it ran, can be held running, and
 // ends with the exit code set.
 
@@ -10,6 +11,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <QString>
 #include <QStringList>
 
@@ -20,6 +22,12 @@ public:
     FakeDesktop() : oldPath_(qgetenv("PATH")) {
         QDir().mkpath(dir_.file(QStringLiteral("bin")));
         QDir().mkpath(dir_.file(QStringLiteral("calls")));
+        QDir().mkpath(dir_.file(QStringLiteral("peers")));
+        for (const char* peer : {"sh", "unzip", "sox", "soxi", "ffmpeg", "ffprobe"}) {
+            const QString real = QStandardPaths::findExecutable(QLatin1String(peer));
+            if (!real.isEmpty())
+                QFile::link(real, dir_.file(QStringLiteral("peers/") + QLatin1String(peer)));
+        }
         const QByteArray d = QFile::encodeName(dir_.path());
         script("xdg-mime", "n=$(ls \"" + d +
                                "/calls\" | wc -l)\n"
@@ -62,7 +70,8 @@ public:
                                 "/running\"\n"
                                 "exit $(cat \"" +
                                 d + "/exit-code\" 2>/dev/null || echo 0)\n");
-        qputenv("PATH", QFile::encodeName(dir_.file(QStringLiteral("bin"))) + ":" + oldPath_);
+        qputenv("PATH", QFile::encodeName(dir_.file(QStringLiteral("bin"))) + ":" +
+                            QFile::encodeName(dir_.file(QStringLiteral("peers"))));
     }
     ~FakeDesktop() {
         QFile::remove(dir_.file(QStringLiteral("hold")));
@@ -113,7 +122,8 @@ public:
 
 private:
     void script(const char* name, const QByteArray& body) {
-        const QString path = dir_.write(QStringLiteral("bin/") + QLatin1String(name), "#!/bin/sh\n" + body);
+        const QString path =
+            dir_.write(QStringLiteral("bin/") + QLatin1String(name), "#!/bin/sh\nPATH=/usr/bin:/bin\n" + body);
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     void setFile(const char* name, const QByteArray& bytes) { dir_.write(QLatin1String(name), bytes); }

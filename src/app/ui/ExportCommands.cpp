@@ -12,21 +12,43 @@
 #include "config/ProgramFolder.h"
 #include "config/StringTable.h"
 #include "export/DesktopPrograms.h"
+#include "export/MailJob.h"
 #include "export/SpreadsheetExport.h"
 #include "store/AppState.h"
 #include "store/LoadSink.h"
 
+#include <mutex>
+#include <new>
 #include <QDateTime>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTreeWidget>
 
 namespace tessa {
+
+struct ExportCommands::MailLeftovers {
+    std::mutex mutex; // the worker hands its files over, the GUI thread removes them
+    MailTemporaries files;
+    bool mailProgramRunning = false; // xdg-email was left running when the program closed
+    void remove() {
+        std::lock_guard lock(mutex);
+        if (!mailProgramRunning)
+            files.remove();
+    }
+};
+
 namespace {
 
 // A warning box without an owner, as the export's own messages are.
 void warn(const QString& caption, const QString& message, const char* name) {
     QMessageBox box(QMessageBox::Warning, caption, message, QMessageBox::Ok);
+    box.setObjectName(QLatin1String(name));
+    box.exec();
+}
+
+// A stop box without an owner: the e-mail's failures.
+void stop(const QString& caption, const QString& message, const char* name) {
+    QMessageBox box(QMessageBox::Critical, caption, message, QMessageBox::Ok);
     box.setObjectName(QLatin1String(name));
     box.exec();
 }
@@ -68,7 +90,7 @@ private:
 ExportCommands::ExportCommands(MainView& view, AppState& state, ProgressWindow& progress,
                                RecordCommands& commands, QWidget* dialogParent, QObject* parent)
     : QObject(parent), view_(view), state_(state), progress_(progress), commands_(commands),
-      dialogParent_(dialogParent) {}
+      dialogParent_(dialogParent), mailLeftovers_(std::make_shared<MailLeftovers>()) {}
 
 ExportCommands::~ExportCommands() {
     shutdown();
@@ -80,9 +102,18 @@ bool ExportCommands::handle(int commandId) {
         if (!commands_.refuseWhileBusy())
             startSpreadsheet();
         return true;
+    case CmdEmail:
+    case CmdEmailOriginals:
+        if (!commands_.refuseWhileBusy())
+            startMail(commandId == CmdEmailOriginals);
+        return true;
     default:
         return false;
     }
+}
+
+bool ExportCommands::mailRunning() const {
+    return mailWorker_.running();
 }
 
 bool ExportCommands::spreadsheetRunning() const {
@@ -148,12 +179,77 @@ void ExportCommands::startSpreadsheet() {
         progress_.hide();
 }
 
+void ExportCommands::startMail(bool originals) {
+    if (mailRunning()) {
+        QMessageBox box(QMessageBox::Information, text(160), text(207), QMessageBox::Ok, dialogParent_);
+        box.setObjectName(QStringLiteral("mailRunning"));
+        box.exec();
+        return;
+    }
+    RecordListPage* page = view_.currentRecordPage();
+    if (!page || page->rowCount() == 0 || queue_.closed())
+        return;
+    // Copies: the window may drop its records while the worker describes and converts them.
+    std::vector<CallRecord> records;
+    for (int row : page->selectedRows())
+        if (const CallRecord* r = page->model()->record(row))
+            records.push_back(*r);
+    if (records.empty())
+        return;
+    // The previous e-mail has been handed over long since: its files may go now.
+    mailLeftovers_->remove();
+
+    const int model = state_.modelCode;
+    const platform::GuiQueue::Link gui = queue_.link();
+    QPointer<QWidget> window(dialogParent_);
+    auto leftovers = mailLeftovers_;
+    mailWorker_.start([gui, window, leftovers, records = std::move(records), originals,
+                       model](const std::atomic<bool>& stopped) {
+        auto fail = [gui](int message, const char* name) {
+            gui.post([message, name] {
+                const QString body = message == 113 ? text(113) : message == 115 ? text(115) : text(116);
+                stop(text(112), body, name);
+            });
+        };
+        if (!mailProgramAvailable()) {
+            fail(113, "mailUnavailable");
+            return;
+        }
+        MailPreparation mail;
+        try {
+            mail = prepareMail(records, originals, model, privateTempFolder());
+        } catch (const std::bad_alloc&) {
+            mail.temporaries.remove();
+            fail(115, "mailNoMemory");
+            return;
+        }
+        const MailHandOff handOff = handToMailProgram(mail.message, stopped);
+        if (handOff == MailHandOff::Handed || handOff == MailHandOff::Abandoned) {
+            std::lock_guard lock(leftovers->mutex);
+            leftovers->files = mail.temporaries;
+            leftovers->mailProgramRunning = handOff == MailHandOff::Abandoned;
+        } else {
+            mail.temporaries.remove(); // nobody reads them
+            fail(handOff == MailHandOff::NoMailProgram ? 113 : 116,
+                 handOff == MailHandOff::NoMailProgram ? "mailUnavailable" : "mailFailed");
+        }
+        gui.post([window] {
+            if (window)
+                window->activateWindow();
+        });
+    });
+}
+
 void ExportCommands::shutdown() {
-    // The queue first: a worker waiting for rows gives up at once instead of after the wait.
+    // The queue first: a worker waiting for the window gives up at once instead of after the wait.
     sheetWorker_.requestStop();
+    mailWorker_.requestStop();
     if (!queue_.closed())
         queue_.close();
     sheetWorker_.stop();
+    // A mail program still running may still read the files; they stay then, in the private folder.
+    if (mailWorker_.stop())
+        mailLeftovers_->remove();
 }
 
 } // namespace tessa

@@ -9,6 +9,7 @@
 #include "platform/GuiQueue.h"
 #include "platform/WorkerSlot.h"
 
+#include <memory>
 #include <QObject>
 #include <QTimer>
 
@@ -30,12 +31,15 @@ public:
     // Handles an export or e-mail command; false when it is not one of them.
     bool handle(int commandId);
     bool spreadsheetRunning() const;
+    bool mailRunning() const;
 
     // Stops the workers, waiting a bounded time for each, and closes the way back to the window.
     void shutdown();
 
 private:
     void startSpreadsheet();
+    // 32784 (originals false) and 32796 (true).
+    void startMail(bool originals);
     RecordListPage* listOnView() const;
 
     MainView& view_;
@@ -46,6 +50,11 @@ private:
     // Workers hold links of it: one let go at close outlives this object and then reaches nothing.
     platform::GuiQueue queue_;
     platform::WorkerSlot sheetWorker_;
+    platform::WorkerSlot mailWorker_;
+    // What the last e-mail left in the temp folder: the mail program may read it after xdg-email has
+    // returned, so it goes at the next e-mail or at exit.
+    struct MailLeftovers;
+    std::shared_ptr<MailLeftovers> mailLeftovers_;
 };
 
 } // namespace tessa

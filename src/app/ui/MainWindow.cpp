@@ -67,14 +67,15 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QMainWindow(parent), 
     commands_->refresh = [this] { requestRefresh(); };
     connect(commands_, &RecordCommands::command, this, &MainWindow::onCommand);
     // Commands whose features have not landed yet are shown disabled.
-    for (int command : {CmdBackupAll, CmdEmail, CmdBackupSelected, CmdExportWav, CmdEmailOriginals})
+    for (int command : {CmdBackupAll, CmdBackupSelected, CmdExportWav})
         commands_->setAvailable(command, false);
     import_ = new ImportController(*view_, state_, this);
     commands_->setAvailable(CmdImport, true);
     commands_->setAvailable(CmdClearImport, true);
     commands_->setAvailable(CmdPlay, true);
     commands_->setAvailable(CmdWaveformPlayer, true);
-    commands_->setAvailable(CmdExport, true);
+    for (int command : {CmdExport, CmdEmail, CmdEmailOriginals})
+        commands_->setAvailable(command, true);
 
     buildStatusBar();
     buildMenus();

@@ -14,6 +14,7 @@
 #include "support/FakeDesktop.h"
 #include "support/TempDir.h"
 #include "support/ui/EventLoop.h"
+#include "support/ui/MessageAnswers.h"
 #include "support/XlsxContent.h"
 
 #include <cstring>
@@ -31,25 +32,7 @@ using tessa::test::TempDir;
 
 namespace {
 
-// Answers every message box that opens and keeps its object name and text.
-class MessageAnswers {
-public:
-    MessageAnswers() {
-        timer_.setInterval(5);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                names.push_back(box->objectName());
-                texts.push_back(box->text());
-                box->done(QMessageBox::Ok);
-            }
-        });
-        timer_.start();
-    }
-    std::vector<QString> names, texts;
-
-private:
-    QTimer timer_;
-};
+using tessa::test::MessageAnswers;
 
 class SpreadsheetCommandTest : public ::testing::Test {
 protected:

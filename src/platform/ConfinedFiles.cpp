@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <QRandomGenerator>
@@ -193,7 +194,8 @@ FileError createTemporary(const QByteArray& targetReal, QByteArray* tempPath, in
             path += '/';
         // Kept short: FAT limits a name to 255 characters.
         path += '.' + name.left(200) + '.' + suffix + ".part";
-        const int f = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        // Read and write: a verified copy is read back before it takes its name.
+        const int f = ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (f >= 0) {
             *tempPath = path;
             *fd = f;
@@ -244,10 +246,45 @@ FileError resolveWritable(const QString& nativePath, Area area, Replace replace,
     return FileError::None;
 }
 
-// Fills a temporary file beside the target, optionally syncs it, and renames it into place.
-template <typename Fill>
+FileError noCheck(int) {
+    return FileError::None;
+}
+
+// Compares two open files from the start, reading both again from their media: the cached pages of a
+// synced file are clean, so dropping them makes the next read come from the disk or the card.
+FileError compareDescriptors(int a, int b, bool* equal) {
+    *equal = false;
+    struct stat sa {
+    }, sb{};
+    if (::fstat(a, &sa) != 0 || ::fstat(b, &sb) != 0)
+        return lastError();
+    if (sa.st_size != sb.st_size)
+        return FileError::None;
+    ::posix_fadvise(a, 0, 0, POSIX_FADV_DONTNEED);
+    ::posix_fadvise(b, 0, 0, POSIX_FADV_DONTNEED);
+    std::vector<char> left(kCopyChunk), right(kCopyChunk);
+    qint64 at = 0;
+    for (;;) {
+        size_t gotA = 0, gotB = 0;
+        if (const FileError e = readAllAt(a, at, left.data(), left.size(), &gotA); e != FileError::None)
+            return e;
+        if (const FileError e = readAllAt(b, at, right.data(), right.size(), &gotB); e != FileError::None)
+            return e;
+        if (gotA != gotB || std::memcmp(left.data(), right.data(), gotA) != 0)
+            return FileError::None;
+        if (gotA == 0)
+            break;
+        at += qint64(gotA);
+    }
+    *equal = true;
+    return FileError::None;
+}
+
+// Fills a temporary file beside the target, optionally syncs it, lets check look at the finished file,
+// and renames it into place.
+template <typename Fill, typename Check = decltype(&noCheck)>
 FileError writeThroughTemporary(const Target& target, Replace replace, Durability durability, Fill fill,
-                                const struct stat* modeFrom) {
+                                const struct stat* modeFrom, Check check = &noCheck) {
     QByteArray temp;
     int fd = -1;
     if (const FileError error = createTemporary(target.real, &temp, &fd); error != FileError::None)
@@ -265,6 +302,8 @@ FileError writeThroughTemporary(const Target& target, Replace replace, Durabilit
     if (durability == Durability::Synced)
         if (const FileError error = syncDescriptor(fd); error != FileError::None)
             return fail(error);
+    if (const FileError error = check(fd); error != FileError::None)
+        return fail(error);
     const FileError closed = closeDescriptor(fd);
     fd = -1;
     if (closed != FileError::None)
@@ -547,6 +586,16 @@ FileError writeWholeFile(const QString& nativePath, Area area, QByteArrayView by
 
 FileError copyFile(const QString& fromNative, Area fromArea, const QString& toNative, Area toArea,
                    Replace replace, Durability durability) {
+    CopyOptions options;
+    options.replace = replace;
+    options.durability = durability;
+    return copyFile(fromNative, fromArea, toNative, toArea, options);
+}
+
+FileError copyFile(const QString& fromNative, Area fromArea, const QString& toNative, Area toArea,
+                   const CopyOptions& options) {
+    const Replace replace = options.replace;
+    const Durability durability = options.verify ? Durability::Synced : options.durability;
     int source = -1;
     Target from;
     struct stat sourceStat {};
@@ -583,8 +632,33 @@ FileError copyFile(const QString& fromNative, Area fromArea, const QString& toNa
             ::futimens(fd, times);
             return FileError::None;
         },
-        to.exists ? &to.st : nullptr);
+        to.exists ? &to.st : nullptr,
+        [&](int fd) {
+            if (!options.verify)
+                return FileError::None;
+            bool equal = false;
+            const FileError e = compareDescriptors(source, fd, &equal);
+            return e != FileError::None ? e : equal ? FileError::None : FileError::Mismatch;
+        });
     ::close(source);
+    return result;
+}
+
+FileError compareFiles(const QString& aNative, Area aArea, const QString& bNative, Area bArea, bool* equal) {
+    int a = -1, b = -1;
+    if (const FileError error = openExisting(aNative, aArea, O_RDONLY, &a, nullptr); error != FileError::None)
+        return error;
+    if (const FileError error = openExisting(bNative, bArea, O_RDONLY, &b, nullptr);
+        error != FileError::None) {
+        ::close(a);
+        return error;
+    }
+    bool same = false;
+    const FileError result = compareDescriptors(a, b, &same);
+    ::close(a);
+    ::close(b);
+    if (result == FileError::None)
+        *equal = same;
     return result;
 }
 

@@ -148,6 +148,21 @@ FileError writeWholeFile(const QString& nativePath, Area area, QByteArrayView by
 FileError copyFile(const QString& fromNative, Area fromArea, const QString& toNative, Area toArea,
                    Replace replace = Replace::Never, Durability durability = Durability::Flushed);
 
+struct CopyOptions {
+    Replace replace = Replace::Never;
+    Durability durability = Durability::Flushed;
+    // Before the rename, the synced temporary copy and the source are both read again from their media
+    // (their cached pages dropped first) and compared; a difference gives Mismatch and leaves no copy.
+    // Implies Durability::Synced.
+    bool verify = false;
+};
+FileError copyFile(const QString& fromNative, Area fromArea, const QString& toNative, Area toArea,
+                   const CopyOptions& options);
+
+// Compares two regular files byte for byte, reading both from their media where the system allows (cached
+// pages dropped first). *equal is set only when the result is None.
+FileError compareFiles(const QString& aNative, Area aArea, const QString& bNative, Area bArea, bool* equal);
+
 struct MoveResult {
     FileError error = FileError::None;
     // The target holds the whole file. With an error, the source could then not be removed: both exist.

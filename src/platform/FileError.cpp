@@ -34,6 +34,8 @@ const char* fileErrorText(FileError error) {
         return "too large";
     case FileError::Invalid:
         return "not a valid file name";
+    case FileError::Mismatch:
+        return "the copy differs from the original";
     }
     return "unknown error";
 }

@@ -21,6 +21,7 @@ enum class FileError {
     ReadOnly,   // a read-only file system
     TooLarge,   // larger than the caller's limit
     Invalid,    // an empty path, an embedded NUL, or a name that cannot be a file
+    Mismatch,   // a copy read back from the disk differs from its original
 };
 
 // A short English phrase for messages of the command-line tool: "no such file", "a folder",

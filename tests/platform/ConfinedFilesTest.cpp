@@ -274,6 +274,61 @@ TEST_F(ConfinedFilesTest, CopiesAppearOnlyWhenComplete) {
               QStringList{"a.wav"});
 }
 
+TEST_F(ConfinedFilesTest, VerifiedCopiesAreReadBackBeforeTheyTakeTheirName) {
+    QByteArray audio(600 * 1024, '\0');
+    for (qsizetype i = 0; i < audio.size(); ++i)
+        audio[i] = char(i * 13);
+    const QString source = scratch.write("card/201801/a.wav", audio);
+    const QString target = backup + "/a.wav";
+    CopyOptions verified;
+    verified.verify = true;
+    // The copy itself reads four times (three chunks and the end); the fifth read is the read-back.
+    {
+        ScopedFileFault fault({.nth = 5, .fault = FileFault::IoError, .ops = uint32_t(FileOp::Read)});
+        EXPECT_EQ(copyFile(source, Area::Card, target, Area::Backup, verified), FileError::Io);
+        EXPECT_EQ(fileFaultsFired(), 1);
+    }
+    EXPECT_EQ(QDir(backup).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    {
+        ScopedFileFault fault({.nth = 1, .fault = FileFault::IoError, .ops = uint32_t(FileOp::Sync)});
+        EXPECT_EQ(copyFile(source, Area::Card, target, Area::Backup, verified), FileError::Io);
+    }
+    EXPECT_FALSE(QFileInfo::exists(target));
+    EXPECT_EQ(copyFile(source, Area::Card, target, Area::Backup, verified), FileError::None);
+    EXPECT_EQ(bytesOf(target), audio);
+}
+
+TEST_F(ConfinedFilesTest, ComparesTellEqualFilesFromDifferentOnes) {
+    QByteArray audio(300 * 1024, 'a');
+    const QString a = scratch.write("card/201801/a.wav", audio);
+    const QString same = scratch.write("backup/same.wav", audio);
+    audio[audio.size() - 1] = 'b';
+    const QString lastByte = scratch.write("backup/last.wav", audio);
+    const QString shorter = scratch.write("backup/short.wav", audio.left(1000));
+    const QString empty1 = scratch.write("card/201801/e.wav", {});
+    const QString empty2 = scratch.write("backup/e.wav", {});
+    const QString secret = scratch.write("outside/secret.wav", audio);
+
+    bool equal = false;
+    EXPECT_EQ(compareFiles(a, Area::Card, same, Area::Backup, &equal), FileError::None);
+    EXPECT_TRUE(equal);
+    EXPECT_EQ(compareFiles(a, Area::Card, lastByte, Area::Backup, &equal), FileError::None);
+    EXPECT_FALSE(equal);
+    equal = true;
+    EXPECT_EQ(compareFiles(a, Area::Card, shorter, Area::Backup, &equal), FileError::None);
+    EXPECT_FALSE(equal);
+    EXPECT_EQ(compareFiles(empty1, Area::Card, empty2, Area::Backup, &equal), FileError::None);
+    EXPECT_TRUE(equal);
+    equal = false;
+    EXPECT_EQ(compareFiles(a, Area::Card, secret, Area::Backup, &equal), FileError::Outside);
+    EXPECT_EQ(compareFiles(a, Area::Card, backup + "/none.wav", Area::Backup, &equal), FileError::NotFound);
+    EXPECT_FALSE(equal);
+    {
+        ScopedFileFault fault({.nth = 2, .fault = FileFault::Vanished, .ops = uint32_t(FileOp::Read)});
+        EXPECT_EQ(compareFiles(a, Area::Card, same, Area::Backup, &equal), FileError::Vanished);
+    }
+}
+
 TEST_F(ConfinedFilesTest, WholeFileWritesReplaceAtomicallyAndKeepTheMode) {
     const QString path = scratch.write("card/PhoneBook.dat", "old contents");
     ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
@@ -320,7 +375,8 @@ TEST_F(ConfinedFilesTest, MovesRenameAndNeverLoseTheSource) {
 
 TEST_F(ConfinedFilesTest, MovesAcrossFileSystemsRemoveTheSourceOnlyAfterAWholeCopy) {
     QTemporaryDir other(QStringLiteral("/dev/shm/tessa-move-XXXXXX"));
-    struct stat here {}, there {};
+    struct stat here {
+    }, there{};
     if (!other.isValid() || ::stat(encodeNativeName(card).constData(), &here) != 0 ||
         ::stat(encodeNativeName(other.path()).constData(), &there) != 0 || here.st_dev == there.st_dev)
         GTEST_SKIP() << "needs a second file system";

@@ -1,0 +1,377 @@
+#include "backup/BackupPass.h"
+
+#include "backup/BackupLayout.h"
+#include "backup/CardLogAfterMove.h"
+#include "backup/MonthLogBook.h"
+#include "platform/ConfinedFiles.h"
+#include "platform/NativePath.h"
+#include "store/CallLogFile.h"
+
+#include <thread>
+
+namespace tessa {
+
+using platform::Area;
+using platform::EntryKind;
+using platform::FileError;
+
+namespace {
+
+QString errorText(FileError error) {
+    return QString::fromLatin1(platform::fileErrorText(error));
+}
+
+bool exists(const platform::FileStatus& status) {
+    return status.error == FileError::None;
+}
+
+// The card as it was when the pass began: its call log's file system. A card pulled (or swapped) since
+// no longer shows it, and then a missing recording means the card went, not the recording.
+class CardWatch {
+public:
+    explicit CardWatch(const QString& cardLogPath) : logNative_(platform::nativePath(cardLogPath)) {
+        device_ = present().identity.device;
+    }
+    bool stillThere() const {
+        const platform::FileStatus status = present();
+        return exists(status) && status.kind == EntryKind::File && status.identity.device == device_;
+    }
+
+private:
+    platform::FileStatus present() const {
+        if (logNative_.isEmpty())
+            return {};
+        return platform::statFile(logNative_, Area::Card);
+    }
+    QString logNative_;
+    uint64_t device_ = 0;
+};
+
+class Pass {
+public:
+    Pass(const BackupRequest& request, BackupObserver& observer)
+        : request_(request), observer_(observer), card_(request.cardLogPath),
+          modelRoot_(backupModelRoot(request.root, request.modelCode)) {}
+
+    BackupSummary run(const std::vector<CallRecord>& records, const std::function<bool()>& stop);
+
+private:
+    enum class Step { Next, EndPass };
+
+    Step handle(uint32_t position, const CallRecord& loaded, BackupRecordResult& result);
+    Step handleMissing(const BackupPlacement& place, const CallRecord& record, BackupRecordResult& result);
+    Step handleExisting(const BackupPlacement& place, const QString& source, const CallRecord& record,
+                        BackupRecordResult& result);
+    Step copyNew(const BackupPlacement& place, const QString& source, const CallRecord& record,
+                 BackupRecordResult& result);
+    // Appends the record to its month log under pcPath and hands the observer its collection copy.
+    FileError log(const BackupPlacement& place, const CallRecord& record, const QString& pcPath);
+    // Logs pcPath unless its month log already names it (a copy from a pass that stopped in between).
+    FileError logIfUnnamed(const BackupPlacement& place, const CallRecord& record, const QString& pcPath);
+    // Removes the recording from the card once the backup holds it.
+    Step leaveCard(const QString& source, const CallRecord& loaded, BackupRecordResult& result);
+    Step cardFailure(FileError error, const QString& what, BackupRecordResult& result);
+    // Makes the month and day folders; a new day folder has the folders above it synced, so that a copy
+    // synced into it cannot vanish with the folder's name after a power cut.
+    void makeDayFolder(const BackupPlacement& place);
+    void syncFolder(const QString& folder);
+    void count(const BackupRecordResult& result);
+
+    const BackupRequest& request_;
+    BackupObserver& observer_;
+    CardWatch card_;
+    QString modelRoot_;
+    MonthLogBook logs_;
+    BackupSummary summary_;
+    std::vector<LeftCardRecord> left_;
+    const CallRecord* loaded_ = nullptr;
+};
+
+BackupSummary Pass::run(const std::vector<CallRecord>& records, const std::function<bool()>& stop) {
+    // Folder creation errors are not fatal here: every record whose folder is missing fails on its own.
+    platform::makeFolders(platform::nativePath(request_.root), Area::Backup);
+    platform::makeFolders(platform::nativePath(backupCallLogFolder(modelRoot_)), Area::Backup);
+    syncFolder(modelRoot_);
+    syncFolder(request_.root);
+
+    summary_.ran = true;
+    summary_.total = uint32_t(records.size());
+    observer_.rangeSet(summary_.total);
+    summary_.complete = true;
+    for (uint32_t i = 0; i < summary_.total; ++i) {
+        if (stop && stop()) {
+            summary_.complete = false;
+            break;
+        }
+        std::this_thread::yield();
+        observer_.positionSet(i + 1);
+        BackupRecordResult result;
+        result.position = i + 1;
+        loaded_ = &records[i];
+        const Step step = handle(i + 1, records[i], result);
+        ++summary_.handled;
+        count(result);
+        observer_.recordDone(result);
+        if (step == Step::EndPass) {
+            summary_.complete = false;
+            break;
+        }
+    }
+    if (request_.moveFiles && !summary_.cardGone && summary_.handled > 0)
+        summary_.cardLog = updateCardLogAfterMove(
+            request_.cardLogPath,
+            request_.cardLogPath.isEmpty() ? 0 : char(request_.cardLogPath[0].unicode()), request_.modelCode,
+            left_, request_.allRecords && summary_.complete);
+    return summary_;
+}
+
+void Pass::syncFolder(const QString& folder) {
+    platform::syncFolder(platform::nativePath(folder), Area::Backup);
+}
+
+void Pass::makeDayFolder(const BackupPlacement& place) {
+    const QString day = platform::nativePath(place.dayFolder);
+    if (platform::statFile(day, Area::Backup).kind == EntryKind::Folder)
+        return;
+    platform::makeFolders(day, Area::Backup);
+    syncFolder(place.monthFolder);
+    syncFolder(modelRoot_);
+    syncFolder(request_.root);
+}
+
+void Pass::count(const BackupRecordResult& result) {
+    switch (result.outcome) {
+    case BackupOutcome::Copied:
+        ++summary_.copied;
+        break;
+    case BackupOutcome::Moved:
+        ++summary_.moved;
+        break;
+    case BackupOutcome::Placeholder:
+        ++summary_.placeholders;
+        break;
+    case BackupOutcome::AlreadyThere:
+        ++summary_.alreadyThere;
+        break;
+    case BackupOutcome::Skipped:
+        ++summary_.skipped;
+        break;
+    }
+}
+
+Pass::Step Pass::handle(uint32_t, const CallRecord& loaded, BackupRecordResult& result) {
+    CallRecord record = loaded;
+    PlacementProblem problem = PlacementProblem::None;
+    if (!record.shortPath.text().contains(QLatin1Char('-')))
+        completeRecordName(record);
+    result.cardPath = record.shortPath.text();
+    const auto place = placeRecording(modelRoot_, result.cardPath, &problem);
+    if (!place) {
+        result.reason = placementProblemText(problem);
+        return Step::Next;
+    }
+    result.destination = place->destination;
+    makeDayFolder(*place);
+    observer_.destinationShown(place->destination);
+
+    const QString source = platform::nativePath(result.cardPath);
+    if (source.isEmpty()) {
+        result.reason = QStringLiteral("the card path leads outside the card");
+        return Step::Next;
+    }
+    const platform::FileStatus status = platform::statFile(source, Area::Card);
+    if (status.error == FileError::NotFound)
+        return card_.stillThere() ? handleMissing(*place, record, result)
+                                  : cardFailure(FileError::Vanished, QString(), result);
+    if (status.error == FileError::Outside || status.error == FileError::NoRoot) {
+        result.reason = QStringLiteral("the card path leads outside the card");
+        return Step::Next;
+    }
+    if (status.error != FileError::None)
+        return cardFailure(status.error, QStringLiteral("the recording cannot be read"), result);
+    if (status.kind != EntryKind::File) {
+        result.reason = QStringLiteral("the recording is not a regular file");
+        return Step::Next;
+    }
+
+    const platform::FileStatus there =
+        platform::statFile(platform::nativePath(place->destination), Area::Backup);
+    if (exists(there))
+        return handleExisting(*place, source, record, result);
+    return copyNew(*place, source, record, result);
+}
+
+Pass::Step Pass::cardFailure(FileError error, const QString& what, BackupRecordResult& result) {
+    if (error == FileError::Vanished || !card_.stillThere()) {
+        summary_.cardGone = true;
+        result.reason = QStringLiteral("the card went away");
+        return Step::EndPass;
+    }
+    result.reason = what + QStringLiteral(": ") + errorText(error);
+    return Step::Next;
+}
+
+Pass::Step Pass::handleMissing(const BackupPlacement& place, const CallRecord& record,
+                               BackupRecordResult& result) {
+    // A recording that was backed up before and is gone from the card since needs no placeholder.
+    const QString destination = platform::nativePath(place.destination);
+    if (exists(platform::statFile(destination, Area::Backup))) {
+        result.outcome = BackupOutcome::AlreadyThere;
+        return Step::Next;
+    }
+    const QString placeholder = placeholderPath(place.destination);
+    result.destination = placeholder;
+    const QString placeholderNative = platform::nativePath(placeholder);
+    if (exists(platform::statFile(placeholderNative, Area::Backup))) {
+        const FileError logged = logIfUnnamed(place, record, placeholder);
+        result.outcome = logged == FileError::None ? BackupOutcome::AlreadyThere : BackupOutcome::Skipped;
+        if (logged != FileError::None)
+            result.reason = QStringLiteral("the month log cannot be written: ") + errorText(logged);
+        return Step::Next;
+    }
+    const FileError made = platform::writeWholeFile(placeholderNative, Area::Backup, QByteArrayView(),
+                                                    platform::Replace::Never, platform::Durability::Synced);
+    if (made != FileError::None) {
+        result.reason = QStringLiteral("the placeholder cannot be created: ") + errorText(made);
+        return Step::Next;
+    }
+    const FileError logged = log(place, record, placeholder);
+    if (logged != FileError::None) {
+        // The placeholder stays; the next pass logs it.
+        result.reason = QStringLiteral("the month log cannot be written: ") + errorText(logged);
+        return Step::Next;
+    }
+    result.outcome = BackupOutcome::Placeholder;
+    return Step::Next;
+}
+
+Pass::Step Pass::handleExisting(const BackupPlacement& place, const QString& source, const CallRecord& record,
+                                BackupRecordResult& result) {
+    const QString destination = platform::nativePath(place.destination);
+    const auto named = logs_.names(place.monthLog, place.destination);
+    const bool mustCompare = request_.moveFiles || (named && !*named);
+    if (mustCompare) {
+        bool equal = false;
+        const FileError compared =
+            platform::compareFiles(source, Area::Card, destination, Area::Backup, &equal);
+        if (compared != FileError::None)
+            return cardFailure(compared, QStringLiteral("the copies cannot be compared"), result);
+        if (!equal) {
+            result.reason = QStringLiteral("a different file is already in the backup under this name");
+            return Step::Next;
+        }
+    }
+    if (!named) {
+        result.reason = QStringLiteral("the month log cannot be read");
+        return Step::Next;
+    }
+    if (!*named) {
+        const FileError logged = log(place, record, place.destination);
+        if (logged != FileError::None) {
+            result.reason = QStringLiteral("the month log cannot be written: ") + errorText(logged);
+            return Step::Next;
+        }
+    }
+    result.outcome = BackupOutcome::AlreadyThere;
+    if (request_.moveFiles)
+        return leaveCard(source, *loaded_, result);
+    return Step::Next;
+}
+
+Pass::Step Pass::copyNew(const BackupPlacement& place, const QString& source, const CallRecord& record,
+                         BackupRecordResult& result) {
+    const QString destination = platform::nativePath(place.destination);
+    platform::CopyOptions options;
+    options.replace = platform::Replace::Never;
+    options.durability = platform::Durability::Synced;
+    // Before a recording may leave the card, its copy is read back from the disk and compared with the
+    // card's file, before it takes its name.
+    options.verify = request_.moveFiles;
+    const FileError copied = platform::copyFile(source, Area::Card, destination, Area::Backup, options);
+    if (copied != FileError::None) {
+        if (copied == FileError::Exists) {
+            result.reason = QStringLiteral("the backup copy appeared while copying");
+            return Step::Next;
+        }
+        return cardFailure(copied, QStringLiteral("the recording cannot be copied"), result);
+    }
+    const FileError logged = log(place, record, place.destination);
+    if (logged != FileError::None) {
+        // The copy stays under its name, complete; the next pass logs it. The card keeps its recording.
+        result.reason = QStringLiteral("the month log cannot be written: ") + errorText(logged);
+        return Step::Next;
+    }
+    result.outcome = BackupOutcome::Copied;
+    if (!request_.moveFiles)
+        return Step::Next;
+    const Step step = leaveCard(source, *loaded_, result);
+    if (result.leftCard)
+        result.outcome = BackupOutcome::Moved;
+    return step;
+}
+
+Pass::Step Pass::leaveCard(const QString& source, const CallRecord& loaded, BackupRecordResult& result) {
+    const FileError removed = platform::removeFile(source, Area::Card);
+    if (removed == FileError::None) {
+        result.leftCard = true;
+        left_.push_back({loaded.index.get(), loaded.shortPath.text()});
+        return Step::Next;
+    }
+    result.reason = QStringLiteral("it stays on the card: ") + errorText(removed);
+    if (removed == FileError::Vanished || !card_.stillThere()) {
+        summary_.cardGone = true;
+        return Step::EndPass;
+    }
+    return Step::Next;
+}
+
+FileError Pass::log(const BackupPlacement& place, const CallRecord& record, const QString& pcPath) {
+    const auto copy = monthLogCopy(record, pcPath);
+    if (!copy)
+        return FileError::Invalid;
+    uint32_t index = 0;
+    const FileError error = logs_.append(place.monthLog, *copy, &index);
+    if (error != FileError::None)
+        return error;
+    CallRecord collected = *copy;
+    collected.index = index;
+    boundMonthLogStrings(collected);
+    observer_.recordLogged(collected);
+    return FileError::None;
+}
+
+FileError Pass::logIfUnnamed(const BackupPlacement& place, const CallRecord& record, const QString& pcPath) {
+    const auto named = logs_.names(place.monthLog, pcPath);
+    if (!named)
+        return FileError::Io;
+    return *named ? FileError::None : log(place, record, pcPath);
+}
+
+} // namespace
+
+BackupSummary runBackupPass(const BackupRequest& request, const std::vector<CallRecord>& records,
+                            const std::function<bool()>& stopRequested, BackupObserver& observer) {
+    if (request.root.isEmpty())
+        return {};
+    platform::setBackupRoot(platform::nativePath(request.root));
+    Pass pass(request, observer);
+    return pass.run(records, stopRequested);
+}
+
+QString backupOutcomeText(BackupOutcome outcome) {
+    switch (outcome) {
+    case BackupOutcome::Copied:
+        return QStringLiteral("copied");
+    case BackupOutcome::Moved:
+        return QStringLiteral("moved");
+    case BackupOutcome::Placeholder:
+        return QStringLiteral("placeholder");
+    case BackupOutcome::AlreadyThere:
+        return QStringLiteral("already there");
+    case BackupOutcome::Skipped:
+        return QStringLiteral("skipped");
+    }
+    return {};
+}
+
+} // namespace tessa

@@ -312,6 +312,11 @@ VolumeTable& volumeTable() {
     return systemTable;
 }
 
+std::shared_ptr<VolumeTable> installedVolumeTable() {
+    std::lock_guard lock(installedTableMutex);
+    return installedTable;
+}
+
 void setVolumeTable(std::shared_ptr<VolumeTable> table) {
     std::lock_guard lock(installedTableMutex);
     if (installedTable)

@@ -86,5 +86,7 @@ private:
 VolumeTable& volumeTable();
 // Installs a table for the whole process (tests); nullptr restores the system table.
 void setVolumeTable(std::shared_ptr<VolumeTable> table);
+// The table setVolumeTable() installed, or nullptr while the system table is in use.
+std::shared_ptr<VolumeTable> installedVolumeTable();
 
 } // namespace tessa::platform

@@ -73,16 +73,6 @@ QString placeholderPath(const QString& destination) {
     return destination + QStringLiteral(".tmp");
 }
 
-QString partialCopyPath(const BackupPlacement& placement) {
-    QString hidden = placement.name;
-    hidden.replace(QLatin1Char('.'), QLatin1Char('_'));
-    return placement.dayFolder + QLatin1Char('.') + hidden + QStringLiteral(".partial");
-}
-
-bool isPartialCopyName(const QString& fileName) {
-    return fileName.startsWith(QLatin1Char('.')) && fileName.endsWith(QStringLiteral(".partial"));
-}
-
 QString completionTag(uint32_t callType) {
     switch (callType) {
     case CallIncoming:

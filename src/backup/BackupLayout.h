@@ -50,13 +50,6 @@ std::optional<BackupPlacement> placeRecording(const QString& modelRoot, const QS
 
 // The placeholder that stands for a recording missing on the card.
 QString placeholderPath(const QString& destination);
-// The name a copy is written under until it is complete: in the day folder (so that the final rename
-// never crosses a file system), hidden, and without ".wav" or ".xtr" so that no folder walk takes it for
-// a recording.
-QString partialCopyPath(const BackupPlacement& placement);
-// True for a name that partialCopyPath() makes.
-bool isPartialCopyName(const QString& fileName);
-
 // Type tag of a completed name: "I" for 2, 3, 8; "NOTE" for 5, 6; "TRIG" for 7; "O" otherwise.
 QString completionTag(uint32_t callType);
 // A card path completed from the record's time, type and number: card path, YYYYMM, "\",

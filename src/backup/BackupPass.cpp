@@ -273,9 +273,12 @@ Pass::Step Pass::handleExisting(const BackupPlacement& place, const QString& sou
         }
     }
     result.outcome = BackupOutcome::AlreadyThere;
-    if (request_.moveFiles)
-        return leaveCard(source, *loaded_, result);
-    return Step::Next;
+    if (!request_.moveFiles)
+        return Step::Next;
+    const Step step = leaveCard(source, *loaded_, result);
+    if (result.leftCard)
+        result.reason = QStringLiteral("removed from the card");
+    return step;
 }
 
 Pass::Step Pass::copyNew(const BackupPlacement& place, const QString& source, const CallRecord& record,

@@ -1,3 +1,4 @@
+#include "cli/BackupCommand.h"
 #include "cli/Command.h"
 #include "cli/ConvertCommand.h"
 #include "cli/DecodeCommand.h"
@@ -18,6 +19,7 @@ const std::vector<std::unique_ptr<Command>>& commandList() {
         list.push_back(std::make_unique<RecordingCommand>());
         list.push_back(std::make_unique<DecodeCommand>());
         list.push_back(std::make_unique<ConvertCommand>());
+        list.push_back(std::make_unique<BackupCommand>());
         list.push_back(std::make_unique<ImportCommand>());
         list.push_back(std::make_unique<RepairCommand>());
         list.push_back(std::make_unique<DrivesCommand>());

@@ -1,6 +1,7 @@
 #include "app/ui/MainWindow.h"
 
 #include "app/ui/AboutBox.h"
+#include "app/ui/BackupCommands.h"
 #include "app/ui/ExportCommands.h"
 #include "app/ui/ProgressWindow.h"
 #include "app/ui/WindowLoadSink.h"
@@ -67,7 +68,7 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QMainWindow(parent), 
     commands_->refresh = [this] { requestRefresh(); };
     connect(commands_, &RecordCommands::command, this, &MainWindow::onCommand);
     // Commands whose features have not landed yet are shown disabled.
-    for (int command : {CmdBackupAll, CmdBackupSelected, CmdExportWav})
+    for (int command : {CmdExportWav})
         commands_->setAvailable(command, false);
     import_ = new ImportController(*view_, state_, this);
     commands_->setAvailable(CmdImport, true);
@@ -76,6 +77,11 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QMainWindow(parent), 
     commands_->setAvailable(CmdWaveformPlayer, true);
     for (int command : {CmdExport, CmdEmail, CmdEmailOriginals})
         commands_->setAvailable(command, true);
+    commands_->setAvailable(CmdBackupAll, true);
+    commands_->setAvailable(CmdBackupSelected, true);
+    backup_ = new BackupCommands(state_, *view_, *commands_, this);
+    backup_->backupPathChanged = [this] { onBackupPathChanged(); };
+    backup_->listAgain = [this] { callLogs_->runLister(); };
 
     buildStatusBar();
     buildMenus();
@@ -93,6 +99,7 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QMainWindow(parent), 
     sink_ = std::make_unique<WindowLoadSink>(*view_, *progress_);
     sink_->onUpdateFreeSpace = [this] { updateFreeSpace(); };
     sink_->onRebuildActivity = [this](char letter, bool active) { showRebuildActivity(letter, active); };
+    sink_->onOfferAutoBackup = [this] { return backup_->offerAutoBackup(); };
     callLogs_ = std::make_unique<CallLogService>(state_, *sink_);
 
     startUpTimer_.setObjectName(QStringLiteral("timer10"));
@@ -150,8 +157,7 @@ void MainWindow::buildMenus() {
         ->setCheckable(true);
     tools->addSeparator();
     item(tools, CmdAutoBackup, text(141))->setCheckable(true);
-    // The backup folder arrives with the backup dialog.
-    item(tools, CmdSetBackupFolder, text(152))->setEnabled(false);
+    item(tools, CmdSetBackupFolder, text(152));
     item(tools, CmdRepair, text(218));
     QMenu* help = menuBar()->addMenu(text(82));
     item(help, CmdAbout, text(85));
@@ -259,8 +265,10 @@ void MainWindow::onCommand(int commandId) {
         if (!refuseWhileBusy())
             showBackupRecords(commandId == CmdBackupViewVx5 ? ModelVX5 : ModelVX7);
         return;
+    case CmdBackupAll:
+    case CmdBackupSelected:
     case CmdSetBackupFolder:
-        refuseWhileBusy();
+        backup_->handle(commandId);
         return;
     case CmdAutoBackup:
         writeIntSetting(QStringLiteral("AutoBackup"),
@@ -309,6 +317,13 @@ void MainWindow::restartBackupReload() {
     drivePollTimer_.stop();
     backupReloadTimer_.stop();
     backupReloadTimer_.start(kBackupReloadInterval);
+}
+
+void MainWindow::onBackupPathChanged() {
+    if (state_.viewMode != ViewBackup)
+        return;
+    restartBackupReload();
+    updateFreeSpace();
 }
 
 void MainWindow::loadMonthLogs() {
@@ -407,6 +422,7 @@ void MainWindow::showBackupRecords(int modelCode) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     state_.quit = true;
+    backup_->windowClosing();
     // Workers see the quit flag at their next record; the service waits for them, a bounded time.
     callLogs_->shutdown();
     import_->stop();

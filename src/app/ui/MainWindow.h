@@ -13,6 +13,7 @@ class QLabel;
 namespace tessa {
 
 struct AppState;
+class BackupCommands;
 class CallLogService;
 class ParameterDevice;
 namespace platform {
@@ -38,6 +39,7 @@ public:
     RecordCommands* recordCommands() const { return commands_; }
     ImportController* importController() const { return import_; }
     ExportCommands* exportCommands() const { return exports_; }
+    BackupCommands* backupCommands() const { return backup_; }
     PlayerPane* player() const { return player_; }
     QLabel* pane(int index) const { return panes_[size_t(index)]; }
 
@@ -75,6 +77,8 @@ private:
     // Timer 20: notices a card put in or pulled out.
     void onDrivePoll();
     void restartDrivePoll(int interval);
+    // The backup folder changed: the backup view is read again a second later.
+    void onBackupPathChanged();
     // Timer 30: reloads the backup's month logs once the busy flag allows it.
     void onBackupReload();
     void restartBackupReload();
@@ -91,6 +95,7 @@ private:
     RecordCommands* commands_ = nullptr;
     ImportController* import_ = nullptr;
     ExportCommands* exports_ = nullptr;
+    BackupCommands* backup_ = nullptr;
     ProgressWindow* progress_ = nullptr;
     std::unique_ptr<WindowLoadSink> sink_;
     std::unique_ptr<CallLogService> callLogs_;

@@ -23,8 +23,10 @@ public:
     void showPage(int pageType) override;
     void updateFreeSpace() override;
     void showRebuildActivity(char driveLetter, bool active) override;
+    bool offerAutoBackup() override { return onOfferAutoBackup ? onOfferAutoBackup() : false; }
 
     std::function<void()> onUpdateFreeSpace;
+    std::function<bool()> onOfferAutoBackup;
     std::function<void(char, bool)> onRebuildActivity;
 
 private:

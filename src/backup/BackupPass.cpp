@@ -121,7 +121,7 @@ BackupSummary Pass::run(const std::vector<CallRecord>& records, const std::funct
         summary_.cardLog = updateCardLogAfterMove(
             request_.cardLogPath,
             request_.cardLogPath.isEmpty() ? 0 : char(request_.cardLogPath[0].unicode()), request_.modelCode,
-            left_, request_.allRecords && summary_.complete);
+            left_, request_.allRecords && summary_.complete && summary_.skipped == 0);
     return summary_;
 }
 
@@ -171,8 +171,6 @@ Pass::Step Pass::handle(uint32_t, const CallRecord& loaded, BackupRecordResult& 
         return Step::Next;
     }
     result.destination = place->destination;
-    makeDayFolder(*place);
-    observer_.destinationShown(place->destination);
 
     const QString source = platform::nativePath(result.cardPath);
     if (source.isEmpty()) {
@@ -180,9 +178,13 @@ Pass::Step Pass::handle(uint32_t, const CallRecord& loaded, BackupRecordResult& 
         return Step::Next;
     }
     const platform::FileStatus status = platform::statFile(source, Area::Card);
-    if (status.error == FileError::NotFound)
-        return card_.stillThere() ? handleMissing(*place, record, result)
-                                  : cardFailure(FileError::Vanished, QString(), result);
+    if (status.error == FileError::NotFound) {
+        if (!card_.stillThere())
+            return cardFailure(FileError::Vanished, QString(), result);
+        makeDayFolder(*place);
+        observer_.destinationShown(place->destination);
+        return handleMissing(*place, record, result);
+    }
     if (status.error == FileError::Outside || status.error == FileError::NoRoot) {
         result.reason = QStringLiteral("the card path leads outside the card");
         return Step::Next;
@@ -194,6 +196,9 @@ Pass::Step Pass::handle(uint32_t, const CallRecord& loaded, BackupRecordResult& 
         return Step::Next;
     }
 
+    // Folders are made only for a record that will be backed up: a skipped one leaves no trace.
+    makeDayFolder(*place);
+    observer_.destinationShown(place->destination);
     const platform::FileStatus there =
         platform::statFile(platform::nativePath(place->destination), Area::Backup);
     if (exists(there))
@@ -235,7 +240,7 @@ Pass::Step Pass::handleMissing(const BackupPlacement& place, const CallRecord& r
         result.reason = QStringLiteral("the placeholder cannot be created: ") + errorText(made);
         return Step::Next;
     }
-    const FileError logged = log(place, record, placeholder);
+    const FileError logged = logIfUnnamed(place, record, placeholder);
     if (logged != FileError::None) {
         // The placeholder stays; the next pass logs it.
         result.reason = QStringLiteral("the month log cannot be written: ") + errorText(logged);
@@ -298,7 +303,8 @@ Pass::Step Pass::copyNew(const BackupPlacement& place, const QString& source, co
         }
         return cardFailure(copied, QStringLiteral("the recording cannot be copied"), result);
     }
-    const FileError logged = log(place, record, place.destination);
+    // A month log may still name a copy that has gone from the PC since: it is not named twice.
+    const FileError logged = logIfUnnamed(place, record, place.destination);
     if (logged != FileError::None) {
         // The copy stays under its name, complete; the next pass logs it. The card keeps its recording.
         result.reason = QStringLiteral("the month log cannot be written: ") + errorText(logged);

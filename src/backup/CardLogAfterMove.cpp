@@ -41,8 +41,8 @@ bool recordingOnCard(CallRecord record) {
 } // namespace
 
 CardLogChange updateCardLogAfterMove(const QString& cardLogPath, char driveLetter, int modelCode,
-                                     const std::vector<LeftCardRecord>& left, bool wholeLogWalked) {
-    if (left.empty() && !wholeLogWalked)
+                                     const std::vector<LeftCardRecord>& left, bool wholeLogBackedUp) {
+    if (left.empty() && !wholeLogBackedUp)
         return CardLogChange::Untouched;
     const QString native = platform::nativePath(cardLogPath);
     QByteArray bytes;
@@ -67,11 +67,11 @@ CardLogChange updateCardLogAfterMove(const QString& cardLogPath, char driveLette
             }
         if (movedAway)
             clear.insert(i);
-        else if (wholeLogWalked && !othersOnCard)
+        else if (wholeLogBackedUp && !othersOnCard)
             othersOnCard = recordingOnCard(decoded);
     }
 
-    if (wholeLogWalked && !othersOnCard)
+    if (wholeLogBackedUp && !othersOnCard)
         return platform::removeFile(native, Area::Card) == FileError::None ? CardLogChange::Deleted
                                                                            : CardLogChange::Failed;
     if (clear.empty())

@@ -18,9 +18,10 @@ struct LeftCardRecord {
     QString cardPath;   // its short card path as loaded from that slot
 };
 
-// cardLogPath is the program path of the card's CallLog.dat. wholeLogWalked: every record of the log was
-// handled (an all-records pass that reached the end); only then may the log be removed.
+// cardLogPath is the program path of the card's CallLog.dat. wholeLogBackedUp: every record of the log
+// is in the backup (an all-records pass that reached the end without skipping one); only then may the
+// log be removed, for a record skipped must stay named until a later pass backs it up.
 CardLogChange updateCardLogAfterMove(const QString& cardLogPath, char driveLetter, int modelCode,
-                                     const std::vector<LeftCardRecord>& left, bool wholeLogWalked);
+                                     const std::vector<LeftCardRecord>& left, bool wholeLogBackedUp);
 
 } // namespace tessa

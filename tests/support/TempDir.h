@@ -13,6 +13,11 @@ namespace tessa::test {
 class TempDir {
 public:
     TempDir() { EXPECT_TRUE(dir_.isValid()); }
+    // A scratch folder made inside base (the system's temporary folder when base is empty).
+    explicit TempDir(const QString& base)
+        : dir_(base.isEmpty() ? QDir::tempPath() + "/tessa-XXXXXX" : base + "/tessa-XXXXXX") {
+        EXPECT_TRUE(dir_.isValid());
+    }
     QString path() const { return dir_.path(); }
     QString file(const QString& relative) const { return dir_.filePath(relative); }
     QString write(const QString& relative, const QByteArray& bytes) const {

@@ -78,7 +78,7 @@ public:
                 .field("position", qint64(r.position))
                 .field("cardPath", r.cardPath)
                 .field("outcome", backupOutcomeText(r.outcome))
-                .field("destination", r.destination)
+                .field("destination", platform::nativePath(r.destination))
                 .field("leftCard", r.leftCard)
                 .field("reason", r.reason);
         } else {
@@ -94,7 +94,7 @@ public:
     }
     void finish(const BackupSummary& s) {
         if (json_) {
-            out_ << (first_ ? "]," : "\n],");
+            out_ << (first_ ? "]," : "\n],") << "\"summary\":";
             JsonObjectWriter(out_)
                 .field("copied", qint64(s.copied))
                 .field("moved", qint64(s.moved))

@@ -186,7 +186,9 @@ FileError createTemporary(const QByteArray& targetReal, QByteArray* tempPath, in
     if (injected(FileOp::Open, &error))
         return error;
     const QByteArray folder = folderOf(targetReal);
-    const QByteArray name = nameOf(targetReal);
+    // Without its dots, so that no folder walk that looks for ".wav" or ".xtr" in a name takes a copy
+    // left behind by a crash for a recording.
+    const QByteArray name = nameOf(targetReal).replace('.', '_');
     for (int attempt = 0; attempt < 64; ++attempt) {
         const QByteArray suffix = QByteArray::number(QRandomGenerator::global()->generate() & 0xFFFFFF, 16);
         QByteArray path = folder;

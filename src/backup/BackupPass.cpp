@@ -51,7 +51,8 @@ class Pass {
 public:
     Pass(const BackupRequest& request, BackupObserver& observer)
         : request_(request), observer_(observer), card_(request.cardLogPath),
-          modelRoot_(backupModelRoot(request.root, request.modelCode)) {}
+          modelRoot_(backupModelRoot(request.root, request.modelCode)),
+          durability_(request.moveFiles ? platform::Durability::Synced : platform::Durability::Flushed) {}
 
     BackupSummary run(const std::vector<CallRecord>& records, const std::function<bool()>& stop);
 
@@ -60,10 +61,10 @@ private:
 
     Step handle(uint32_t position, const CallRecord& loaded, BackupRecordResult& result);
     Step handleMissing(const BackupPlacement& place, const CallRecord& record, BackupRecordResult& result);
-    Step handleExisting(const BackupPlacement& place, const QString& source, const CallRecord& record,
-                        BackupRecordResult& result);
+    Step handleExisting(const BackupPlacement& place, const QString& source, qint64 sourceSize,
+                        const CallRecord& record, BackupRecordResult& result);
     Step copyNew(const BackupPlacement& place, const QString& source, const CallRecord& record,
-                 BackupRecordResult& result);
+                 BackupRecordResult& result, platform::Replace replace = platform::Replace::Never);
     // Appends the record to its month log under pcPath and hands the observer its collection copy.
     FileError log(const BackupPlacement& place, const CallRecord& record, const QString& pcPath);
     // Logs pcPath unless its month log already names it (a copy from a pass that stopped in between).
@@ -81,6 +82,10 @@ private:
     BackupObserver& observer_;
     CardWatch card_;
     QString modelRoot_;
+    // Move mode syncs every copy, folder and month-log entry before a recording leaves the card, whose file
+    // is then the only other one. Keep mode leaves the card's file where it is: its copies are flushed to
+    // the file system, and a copy that a power cut cut short is found by its size and copied again.
+    platform::Durability durability_;
     MonthLogBook logs_;
     BackupSummary summary_;
     std::vector<LeftCardRecord> left_;
@@ -126,6 +131,8 @@ BackupSummary Pass::run(const std::vector<CallRecord>& records, const std::funct
 }
 
 void Pass::syncFolder(const QString& folder) {
+    if (durability_ != platform::Durability::Synced)
+        return;
     platform::syncFolder(platform::nativePath(folder), Area::Backup);
 }
 
@@ -202,7 +209,7 @@ Pass::Step Pass::handle(uint32_t, const CallRecord& loaded, BackupRecordResult& 
     const platform::FileStatus there =
         platform::statFile(platform::nativePath(place->destination), Area::Backup);
     if (exists(there))
-        return handleExisting(*place, source, record, result);
+        return handleExisting(*place, source, status.size, record, result);
     return copyNew(*place, source, record, result);
 }
 
@@ -235,7 +242,7 @@ Pass::Step Pass::handleMissing(const BackupPlacement& place, const CallRecord& r
         return Step::Next;
     }
     const FileError made = platform::writeWholeFile(placeholderNative, Area::Backup, QByteArrayView(),
-                                                    platform::Replace::Never, platform::Durability::Synced);
+                                                    platform::Replace::Never, durability_);
     if (made != FileError::None) {
         result.reason = QStringLiteral("the placeholder cannot be created: ") + errorText(made);
         return Step::Next;
@@ -250,10 +257,19 @@ Pass::Step Pass::handleMissing(const BackupPlacement& place, const CallRecord& r
     return Step::Next;
 }
 
-Pass::Step Pass::handleExisting(const BackupPlacement& place, const QString& source, const CallRecord& record,
-                                BackupRecordResult& result) {
+Pass::Step Pass::handleExisting(const BackupPlacement& place, const QString& source, qint64 sourceSize,
+                                const CallRecord& record, BackupRecordResult& result) {
     const QString destination = platform::nativePath(place.destination);
     const auto named = logs_.names(place.monthLog, place.destination);
+    // A copy of ours (its month log names it) shorter or longer than the card's recording was cut short
+    // (a power cut before the disk had it all): it is replaced by a whole one.
+    if (named && *named && platform::statFile(destination, Area::Backup).size != sourceSize) {
+        const Step step = copyNew(place, source, record, result, platform::Replace::Existing);
+        if (result.outcome != BackupOutcome::Skipped)
+            result.reason = QStringLiteral("an incomplete copy was replaced") +
+                            (result.reason.isEmpty() ? QString() : QStringLiteral("; ") + result.reason);
+        return step;
+    }
     const bool mustCompare = request_.moveFiles || (named && !*named);
     if (mustCompare) {
         bool equal = false;
@@ -287,11 +303,11 @@ Pass::Step Pass::handleExisting(const BackupPlacement& place, const QString& sou
 }
 
 Pass::Step Pass::copyNew(const BackupPlacement& place, const QString& source, const CallRecord& record,
-                         BackupRecordResult& result) {
+                         BackupRecordResult& result, platform::Replace replace) {
     const QString destination = platform::nativePath(place.destination);
     platform::CopyOptions options;
-    options.replace = platform::Replace::Never;
-    options.durability = platform::Durability::Synced;
+    options.replace = replace;
+    options.durability = durability_;
     // Before a recording may leave the card, its copy is read back from the disk and compared with the
     // card's file, before it takes its name.
     options.verify = request_.moveFiles;
@@ -339,7 +355,7 @@ FileError Pass::log(const BackupPlacement& place, const CallRecord& record, cons
     if (!copy)
         return FileError::Invalid;
     uint32_t index = 0;
-    const FileError error = logs_.append(place.monthLog, *copy, &index);
+    const FileError error = logs_.append(place.monthLog, *copy, durability_, &index);
     if (error != FileError::None)
         return error;
     CallRecord collected = *copy;

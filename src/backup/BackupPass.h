@@ -8,7 +8,9 @@
 //    a temporary name in its day folder, synced with its folder, compared with the card's file, renamed
 //    into place and logged; only then is the card's file removed. At any moment a recording exists
 //    complete on the card, on the PC, or both.
-//  - Nothing stands under a recording's name on the PC unless it is the whole recording, in either mode.
+//  - Nothing stands under a recording's name on the PC unless all of it was written, in either mode. Move
+//    mode also has it on the disk first; keep mode leaves that to the system (the card keeps its file),
+//    and a logged copy whose size differs from the card's (a power cut came first) is copied again.
 //  - A month-log append is all or nothing; a record whose append fails counts as not backed up and keeps
 //    its recording on the card.
 //  - A recording already in the backup is neither copied nor logged again; it leaves the card (move mode)

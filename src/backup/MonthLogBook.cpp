@@ -29,11 +29,12 @@ std::optional<bool> MonthLogBook::names(const QString& monthLog, const QString& 
     return known->second.count(pcPath) != 0;
 }
 
-FileError MonthLogBook::append(const QString& monthLog, const CallRecord& record, uint32_t* index) {
+FileError MonthLogBook::append(const QString& monthLog, const CallRecord& record,
+                               platform::Durability durability, uint32_t* index) {
     platform::AppendOptions options;
     options.create = true;
     options.alignTo = qint64(CallRecord::kSize);
-    options.durability = platform::Durability::Synced;
+    options.durability = durability;
     qint64 offset = 0;
     const FileError error = platform::appendToFile(
         platform::nativePath(monthLog), Area::Backup,

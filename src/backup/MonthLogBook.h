@@ -5,7 +5,7 @@
 // stands in the tree without an entry, and never logs one twice.
 
 #include "format/CallRecord.h"
-#include "platform/FileError.h"
+#include "platform/ConfinedFiles.h"
 
 #include <map>
 #include <optional>
@@ -19,9 +19,10 @@ public:
     // True when some record of the month log (live or deleted) names pcPath; false when none does or the
     // log does not exist; nullopt when the log cannot be read.
     std::optional<bool> names(const QString& monthLog, const QString& pcPath);
-    // Appends the record image at the end of the month log, creating it when missing, and syncs it. On
-    // success *index is the record's place in the log; on failure the log is as it was.
-    platform::FileError append(const QString& monthLog, const CallRecord& record, uint32_t* index);
+    // Appends the record image at the end of the month log, creating it when missing (synced to the disk
+    // when asked). On success *index is the record's place in the log; on failure the log is as it was.
+    platform::FileError append(const QString& monthLog, const CallRecord& record,
+                               platform::Durability durability, uint32_t* index);
 
 private:
     // Paths named by each log that has been read; a log missing here is read on first use.

@@ -152,8 +152,10 @@ TEST(BackupPass, MoveLeavesTheCardOnlyWhenThePcCopyIsEqual) {
     for (const QString& n : {same, differs, fresh})
         scene.add(n);
     runPass(scene, false);
-    // Someone changed the PC's copy of one recording since.
-    scene.dir.write("backup/TessaDeviceBackup/201801/20180115/" + differs, "not the recording");
+    // Someone changed the PC's copy of one recording since, keeping its size.
+    QByteArray changed = BackupScene::contentOf(differs);
+    changed[100] = char(~changed[100]);
+    scene.dir.write("backup/TessaDeviceBackup/201801/20180115/" + differs, changed);
     QFile::remove(scene.onPc(fresh));
 
     RecordingObserver seen;
@@ -168,7 +170,7 @@ TEST(BackupPass, MoveLeavesTheCardOnlyWhenThePcCopyIsEqual) {
 
     EXPECT_FALSE(QFileInfo::exists(scene.onCard(same)));
     EXPECT_EQ(TempDir::read(scene.onCard(differs)), BackupScene::contentOf(differs));
-    EXPECT_EQ(TempDir::read(scene.onPc(differs)), "not the recording");
+    EXPECT_EQ(TempDir::read(scene.onPc(differs)), changed);
     EXPECT_FALSE(QFileInfo::exists(scene.onCard(fresh)));
     EXPECT_EQ(TempDir::read(scene.onPc(fresh)), BackupScene::contentOf(fresh));
     // Each was logged by the first pass and is not logged again, the one copied anew included.
@@ -197,6 +199,28 @@ TEST(BackupPass, ACopyWithoutItsLogEntryIsLoggedByTheNextPass) {
     EXPECT_EQ(runPass(scene, true).alreadyThere, 1u);
     EXPECT_EQ(scene.monthLogRecords("201801").size(), 1u);
     EXPECT_FALSE(QFileInfo::exists(scene.onCard(name)));
+}
+
+TEST(BackupPass, ALoggedCopyCutShortIsCopiedAgain) {
+    for (const bool move : {false, true}) {
+        SCOPED_TRACE(move ? "move" : "keep");
+        BackupScene scene;
+        const QString name = QStringLiteral("20180115093012-I-5551234.wav");
+        scene.add(name);
+        runPass(scene, false);
+        // A power cut left the logged copy shorter than the recording.
+        QFile::resize(scene.onPc(name), 1000);
+        RecordingObserver seen;
+        const BackupSummary summary = runPass(scene, move, &seen);
+        ASSERT_EQ(seen.results.size(), 1u);
+        EXPECT_EQ(seen.results[0].outcome, move ? BackupOutcome::Moved : BackupOutcome::Copied);
+        EXPECT_TRUE(seen.results[0].reason.contains("incomplete")) << seen.results[0].reason.toStdString();
+        EXPECT_TRUE(summary.allBackedUp());
+        EXPECT_EQ(TempDir::read(scene.onPc(name)), BackupScene::contentOf(name));
+        EXPECT_EQ(scene.monthLogRecords("201801").size(), 1u);
+        EXPECT_TRUE(seen.logged.empty());
+        EXPECT_EQ(QFileInfo::exists(scene.onCard(name)), !move);
+    }
 }
 
 TEST(BackupPass, RecordsThatCannotBePlacedOrLeaveTheCardAreSkipped) {

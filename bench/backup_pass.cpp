@@ -10,6 +10,7 @@
 // FOLDER must lie on the disk to be measured (default: the system's temporary folder).
 
 #include "backup/BackupPass.h"
+#include "platform/ConfinedFiles.h"
 #include "platform/FileRoots.h"
 #include "platform/VolumeTable.h"
 #include "store/CallLogFile.h"
@@ -109,6 +110,7 @@ double median(std::vector<double> v) {
 } // namespace
 
 int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     QCoreApplication app(argc, argv);
     Options o;
     const QStringList args = app.arguments();
@@ -174,9 +176,37 @@ int main(int argc, char** argv) {
         run("sync", {});
         std::printf("round %d: move pass %.2f s\n", round + 1, move.back());
     }
+    // The comparing alone: every recording of a keep pass read back from the disk next to the card's.
+    double compare = 0;
+    {
+        const QString backup = scratch.filePath(QStringLiteral("compare"));
+        QDir().mkpath(backup);
+        platform::setVolumeTable(std::make_shared<platform::FixedVolumeTable>(std::vector<platform::Volume>{
+            {'C', platform::DriveFixed, "/"}, {'E', platform::DriveRemovable, card}}));
+        pass(card, backup, false);
+        run("sync", {});
+        platform::ScopedFileRoots roots(card, backup);
+        const auto start = std::chrono::steady_clock::now();
+        for (const CallRecord& r : loadCard()) {
+            const QString name = r.shortPath.text().section(QLatin1Char('\\'), -1);
+            bool equal = false;
+            platform::compareFiles(card + "/" + name.left(6) + "/" + name, platform::Area::Card,
+                                   backup + "/TessaDeviceBackup/" + name.left(6) + "/" + name.left(8) + "/" +
+                                       name,
+                                   platform::Area::Backup, &equal);
+            if (!equal)
+                std::fprintf(stderr, "copy differs: %s\n", qPrintable(name));
+        }
+        compare = seconds(start);
+        QDir(backup).removeRecursively();
+    }
     const double moveMedian = median(move);
     std::printf("move mode: %.0f MB/s, %.2f s against %.2f s in keep mode: reading back, comparing and "
                 "removing cost %.0f%% more\n",
                 megabytes / moveMedian, moveMedian, keepMedian, 100.0 * (moveMedian / keepMedian - 1.0));
+    std::printf(
+        "of which reading back and comparing %.2f s; syncing copies, folders and month logs and removing "
+        "from the card the remaining %.2f s\n",
+        compare, moveMedian - keepMedian - compare);
     return 0;
 }

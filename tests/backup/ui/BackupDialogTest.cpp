@@ -200,6 +200,22 @@ TEST_F(BackupDialogTest, TheSelectedRecordsPassWalksTheSelection) {
     EXPECT_EQ(state.backupRecords.count(), 2u);
 }
 
+TEST_F(BackupDialogTest, ASelectionWhoseRecordListWentAwayBacksUpNothing) {
+    std::vector<CallRecord> selection(state.cardRecords.begin(), state.cardRecords.end());
+    auto* list = new QObject;
+    BackupDialog dialog(state, runner, BackupDialog::Variant::SelectedRecords);
+    dialog.setSelection(selection, list);
+    int doneCount = 0;
+    QObject::connect(&dialog, &BackupDialog::done, [&] { ++doneCount; });
+    dialog.show();
+    delete list;
+    button(dialog, 1085)->click();
+    ASSERT_TRUE(waitFor([&] { return doneCount > 0; }));
+    EXPECT_EQ(state.backupRecords.count(), 0u);
+    for (const QString& n : names)
+        EXPECT_FALSE(QFileInfo::exists(scene.onPc(n)));
+}
+
 TEST_F(BackupDialogTest, ThePathDialogWritesOnlyAChangedFolder) {
     const QString other = scene.dir.file("other") + "/";
     QDir().mkpath(other);

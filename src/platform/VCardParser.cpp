@@ -9,6 +9,7 @@
 #include <QMutex>
 #include <QStringDecoder>
 #include <QStringList>
+#include <utility>
 
 namespace tessa::platform {
 namespace {
@@ -308,7 +309,7 @@ class VCardParser::Reader {
     };
 
 public:
-    explicit Reader(const ContactCallback& deliver) : deliver_(deliver) {}
+    explicit Reader(ContactCallback deliver) : deliver_(std::move(deliver)) {}
 
     // False once the callback has asked to stop.
     bool feed(const char* data, qsizetype size) {
@@ -570,7 +571,7 @@ private:
             stopped_ = true;
     }
 
-    const ContactCallback& deliver_;
+    ContactCallback deliver_; // a copy: the caller may hand over a temporary
     bool sniffed_ = false;
     QByteArray head_;
     std::optional<QStringDecoder> utf16_;

@@ -67,18 +67,37 @@ QString remarkName(const CallRecord& record, const QString& path) {
 
 } // namespace
 
+// What a row keeps beyond its record, made only for the few rows that need it: colours set by the
+// player, texts or images set from outside, the remark once drawn.
+struct RecordListModel::RowExtras {
+    std::array<uint32_t, kColumnCount> textColour;
+    std::array<uint32_t, kColumnCount> background;
+    std::array<QString, kColumnCount> text;
+    uint16_t ownText = 0; // a bit per column whose text is held here
+    std::array<int8_t, kColumnCount> image;
+    uint16_t ownImage = 0; // a bit per column whose image is held here
+    RowExtras() {
+        textColour.fill(kWindowTextColour);
+        background.fill(kWindowColour);
+        image.fill(int8_t(kNoImage));
+    }
+};
+
+// A row is small: its texts are made from the record when drawn or sorted, so that 100 000 rows cost
+// little more than their records. Only what needs the file system is kept once made.
 struct RecordListModel::Row {
     CallRecord* record = nullptr;
     const RecordGeneration* generation = nullptr; // the lease listed under, held in leases_; or null
-    QString path;                                 // the full-path field as appended
-    RecordTime time{};                            // column 3
-    int32_t callDuration = 0;                     // column 5
-    uint32_t recordingDuration = 0;               // column 6 when the file gives no length
-    uint16_t pending = 0;
-    std::array<QString, kColumnCount> text;
-    std::array<int8_t, kColumnCount> image;
-    std::array<uint32_t, kColumnCount> textColour;
-    std::array<uint32_t, kColumnCount> background;
+    uint32_t recordingLength = 0; // column 6 once made: the file's own length, 0 when it gives none
+    uint16_t pending = 0;         // columns whose file-system part is still to be made
+    int8_t markImage = int8_t(kNoImage);
+    int8_t fileImage = int8_t(kNoImage);
+    std::unique_ptr<RowExtras> extras;
+    RowExtras& ensureExtras() {
+        if (!extras)
+            extras = std::make_unique<RowExtras>();
+        return *extras;
+    }
 };
 
 RecordListModel::RecordListModel(int pageType, QObject* parent)
@@ -121,38 +140,72 @@ int RecordListModel::columnCount(const QModelIndex& parent) const {
 }
 
 RecordListModel::Row* RecordListModel::rowAt(int row) const {
-    return row >= 0 && size_t(row) < rows_.size() ? rows_[size_t(row)].get() : nullptr;
+    return row >= 0 && size_t(row) < rows_.size() ? const_cast<Row*>(&rows_[size_t(row)]) : nullptr;
 }
 
-void RecordListModel::makeCell(Row& row, int column) const {
-    if (!(row.pending & textBit(column)))
-        return;
-    row.pending &= uint16_t(~textBit(column));
+QString RecordListModel::textOf(Row& row, int column) const {
+    if (row.extras && (row.extras->ownText & textBit(column)))
+        return row.extras->text[size_t(column)];
+    const CallRecord* record = row.record;
+    if (!record)
+        return {};
+    const uint32_t type = record->callType;
     switch (column) {
+    case ColumnCallType:
+        return type >= kFirstCallType && type <= kLastCallType ? callTypeTexts_[type - kFirstCallType]
+                                                               : QString();
     case ColumnTime:
-        row.text[ColumnTime] = dates_.format(row.time);
-        break;
+        return dates_.format(record->time);
+    case ColumnNumber:
+        return isNoteType(type) ? QString() : record->number.text() + QLatin1Char(' ') + record->name.text();
     case ColumnCallDuration:
-        row.text[ColumnCallDuration] = durationText(row.callDuration);
-        break;
+        return durationText(int32_t(record->callDuration.get()));
     case ColumnRecordingLength: {
-        const uint32_t length = displayLength(row.path);
-        row.text[ColumnRecordingLength] = durationText(int32_t(length != 0 ? length : row.recordingDuration));
-        break;
+        if (row.pending & textBit(ColumnRecordingLength)) {
+            row.pending &= uint16_t(~textBit(ColumnRecordingLength));
+            row.recordingLength = displayLength(record->fullPath.text());
+        }
+        const uint32_t length = row.recordingLength;
+        return durationText(int32_t(length != 0 ? length : uint32_t(record->recordingDuration)));
     }
-    case ColumnRemark:
-        row.text[ColumnRemark] = row.record ? remarkName(*row.record, row.path) : QString();
-        break;
+    case ColumnRemark: {
+        if (!(row.pending & textBit(ColumnRemark)))
+            return {};
+        // Kept once made: it may mean reading the container recording.
+        row.pending &= uint16_t(~textBit(ColumnRemark));
+        RowExtras& extras = row.ensureExtras();
+        extras.text[ColumnRemark] = remarkName(*record, record->fullPath.text());
+        extras.ownText |= textBit(ColumnRemark);
+        return extras.text[ColumnRemark];
+    }
+    case ColumnPath:
+        return record->fullPath.text();
     default:
-        break;
+        return {};
     }
 }
 
-void RecordListModel::makeImage(Row& row, int column) const {
-    if (column != ColumnFile || !(row.pending & kFileImageBit))
-        return;
-    row.pending &= uint16_t(~kFileImageBit);
-    row.image[ColumnFile] = int8_t(recordingPresent(row.path) ? kFileImage : kNoImage);
+int RecordListModel::imageOf(Row& row, int column) const {
+    if (row.extras && (row.extras->ownImage & textBit(column)))
+        return row.extras->image[size_t(column)];
+    switch (column) {
+    case ColumnMark:
+        return row.markImage;
+    case ColumnFile:
+        if (row.pending & kFileImageBit) {
+            row.pending &= uint16_t(~kFileImageBit);
+            row.fileImage =
+                int8_t(row.record && recordingPresent(row.record->fullPath.text()) ? kFileImage : kNoImage);
+        }
+        return row.fileImage;
+    case ColumnCallType: {
+        const uint32_t type = row.record ? uint32_t(row.record->callType) : 0;
+        return type >= kFirstCallType && type <= kLastCallType ? kCallTypeImages[type - kFirstCallType]
+                                                               : kNoImage;
+    }
+    default:
+        return kNoImage;
+    }
 }
 
 QVariant RecordListModel::data(const QModelIndex& index, int role) const {
@@ -162,15 +215,13 @@ QVariant RecordListModel::data(const QModelIndex& index, int role) const {
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        makeCell(*row, column);
-        return row->text[size_t(column)];
+        return textOf(*row, column);
     case ImageRole:
-        makeImage(*row, column);
-        return int(row->image[size_t(column)]);
+        return imageOf(*row, column);
     case TextColourRole:
-        return uint(row->textColour[size_t(column)]);
+        return uint(row->extras ? row->extras->textColour[size_t(column)] : kWindowTextColour);
     case BackgroundColourRole:
-        return uint(row->background[size_t(column)]);
+        return uint(row->extras ? row->extras->background[size_t(column)] : kWindowColour);
     case Qt::TextAlignmentRole:
         return int(Qt::AlignLeft | Qt::AlignVCenter);
     default:
@@ -214,30 +265,14 @@ void RecordListModel::appendRows(const std::vector<CallRecord*>& records, const 
     for (CallRecord* record : records) {
         if (!record)
             continue;
-        auto row = std::make_unique<Row>();
-        row->record = record;
-        row->generation = lease.get();
-        row->image.fill(int8_t(kNoImage));
-        row->textColour.fill(kWindowTextColour);
-        row->background.fill(kWindowColour);
+        Row row;
+        row.record = record;
+        row.generation = lease.get();
         if (record->marked == 1)
-            row->image[ColumnMark] = int8_t(kMarkedImage);
-        row->path = record->fullPath.text();
-        row->time = record->time;
-        row->callDuration = int32_t(record->callDuration.get());
-        row->recordingDuration = record->recordingDuration;
-        row->pending = kFileImageBit | textBit(ColumnTime) | textBit(ColumnCallDuration) |
-                       textBit(ColumnRecordingLength);
+            row.markImage = int8_t(kMarkedImage);
+        row.pending = kFileImageBit | textBit(ColumnRecordingLength);
         if (modelCode_ == ModelVX5)
-            row->pending |= textBit(ColumnRemark);
-        const uint32_t type = record->callType;
-        if (!isNoteType(type))
-            row->text[ColumnNumber] = record->number.text() + QLatin1Char(' ') + record->name.text();
-        if (type >= kFirstCallType && type <= kLastCallType) {
-            row->text[ColumnCallType] = callTypeTexts_[type - kFirstCallType];
-            row->image[ColumnCallType] = int8_t(kCallTypeImages[type - kFirstCallType]);
-        }
-        row->text[ColumnPath] = row->path;
+            row.pending |= textBit(ColumnRemark);
         if (!rowIndex_.contains(record))
             rowIndex_.insert(record, int(rows_.size()));
         rows_.push_back(std::move(row));
@@ -255,9 +290,7 @@ void RecordListModel::clear() {
 }
 
 void RecordListModel::generationEnded(const RecordGeneration& generation) {
-    const auto under = [&generation](const std::unique_ptr<Row>& row) {
-        return row->generation == &generation;
-    };
+    const auto under = [&generation](const Row& row) { return row.generation == &generation; };
     if (std::any_of(rows_.begin(), rows_.end(), under)) {
         beginResetModel();
         std::erase_if(rows_, under);
@@ -278,14 +311,14 @@ bool RecordListModel::removeRows(int row, int count, const QModelIndex& parent) 
         return false;
     beginRemoveRows({}, row, row + count - 1);
     for (int i = row; i < row + count; ++i) {
-        const auto it = rowIndex_.find(rows_[size_t(i)]->record);
+        const auto it = rowIndex_.find(rows_[size_t(i)].record);
         if (it != rowIndex_.end() && *it >= row && *it < row + count)
             rowIndex_.erase(it);
     }
     rows_.erase(rows_.begin() + row, rows_.begin() + row + count);
     // Rows after the gap move up; a record that also appeared in the gap is now first found here.
     for (size_t i = size_t(row); i < rows_.size(); ++i) {
-        const CallRecord* record = rows_[i]->record;
+        const CallRecord* record = rows_[i].record;
         const auto it = rowIndex_.find(record);
         if (it == rowIndex_.end())
             rowIndex_.insert(record, int(i));
@@ -319,26 +352,24 @@ QString RecordListModel::cellText(int row, int column) const {
     Row* r = rowAt(row);
     if (!r || !validColumn(column))
         return {};
-    makeCell(*r, column);
-    return r->text[size_t(column)];
+    return textOf(*r, column);
 }
 
 int RecordListModel::cellImage(int row, int column) const {
     Row* r = rowAt(row);
     if (!r || !validColumn(column))
         return kNoImage;
-    makeImage(*r, column);
-    return r->image[size_t(column)];
+    return imageOf(*r, column);
 }
 
 uint32_t RecordListModel::cellTextColour(int row, int column) const {
     const Row* r = rowAt(row);
-    return r && validColumn(column) ? r->textColour[size_t(column)] : kWindowTextColour;
+    return r && r->extras && validColumn(column) ? r->extras->textColour[size_t(column)] : kWindowTextColour;
 }
 
 uint32_t RecordListModel::cellBackground(int row, int column) const {
     const Row* r = rowAt(row);
-    return r && validColumn(column) ? r->background[size_t(column)] : kWindowColour;
+    return r && r->extras && validColumn(column) ? r->extras->background[size_t(column)] : kWindowColour;
 }
 
 void RecordListModel::setCellText(int row, int column, const QString& text) {
@@ -346,7 +377,9 @@ void RecordListModel::setCellText(int row, int column, const QString& text) {
     if (!r || !validColumn(column))
         return;
     r->pending &= uint16_t(~textBit(column));
-    r->text[size_t(column)] = text;
+    RowExtras& extras = r->ensureExtras();
+    extras.text[size_t(column)] = text;
+    extras.ownText |= textBit(column);
     resetSortState();
     const QModelIndex at = index(row, column);
     emit dataChanged(at, at, {Qt::DisplayRole});
@@ -356,9 +389,17 @@ void RecordListModel::setCellImage(int row, int column, int image) {
     Row* r = rowAt(row);
     if (!r || !validColumn(column))
         return;
-    if (column == ColumnFile)
+    const int8_t value = int8_t(image < 0 || image > 127 ? kNoImage : image);
+    if (column == ColumnMark) {
+        r->markImage = value;
+    } else if (column == ColumnFile) {
         r->pending &= uint16_t(~kFileImageBit);
-    r->image[size_t(column)] = int8_t(image < 0 || image > 127 ? kNoImage : image);
+        r->fileImage = value;
+    } else {
+        RowExtras& extras = r->ensureExtras();
+        extras.image[size_t(column)] = value;
+        extras.ownImage |= textBit(column);
+    }
     const QModelIndex at = index(row, column);
     emit dataChanged(at, at, {ImageRole});
 }
@@ -370,8 +411,13 @@ void RecordListModel::setCellColours(int row, int column, uint32_t textRgb, uint
     const int firstColumn = column == -1 ? 0 : column, lastColumn = column == -1 ? kColumnCount - 1 : column;
     for (int r = firstRow; r <= lastRow; ++r)
         for (int c = firstColumn; c <= lastColumn; ++c) {
-            rows_[size_t(r)]->textColour[size_t(c)] = textRgb;
-            rows_[size_t(r)]->background[size_t(c)] = backgroundRgb;
+            Row& at = rows_[size_t(r)];
+            // Default colours need no extras where there are none.
+            if (!at.extras && textRgb == kWindowTextColour && backgroundRgb == kWindowColour)
+                continue;
+            RowExtras& extras = at.ensureExtras();
+            extras.textColour[size_t(c)] = textRgb;
+            extras.background[size_t(c)] = backgroundRgb;
         }
     emit dataChanged(index(firstRow, firstColumn), index(lastRow, lastColumn),
                      {TextColourRole, BackgroundColourRole});
@@ -381,7 +427,9 @@ void RecordListModel::setRowBackground(int row, uint32_t backgroundRgb) {
     Row* r = rowAt(row);
     if (!r)
         return;
-    r->background.fill(backgroundRgb);
+    if (!r->extras && backgroundRgb == kWindowColour)
+        return;
+    r->ensureExtras().background.fill(backgroundRgb);
     emit dataChanged(index(row, 0), index(row, kColumnCount - 1), {BackgroundColourRole});
 }
 
@@ -390,14 +438,14 @@ void RecordListModel::relabel() {
     emit headerDataChanged(Qt::Horizontal, 0, kColumnCount - 1);
     if (rows_.empty())
         return;
-    for (const auto& row : rows_) {
-        if (!row->record)
+    // The call-type texts are read anew when drawn; the remark is made again.
+    for (Row& row : rows_) {
+        if (!row.record)
             continue;
-        const uint32_t type = row->record->callType;
-        const bool known = type >= kFirstCallType && type <= kLastCallType;
-        row->text[ColumnCallType] = known ? callTypeTexts_[type - kFirstCallType] : QString();
+        if (row.extras)
+            row.extras->ownText &= uint16_t(~(textBit(ColumnCallType) | textBit(ColumnRemark)));
         if (modelCode_ == ModelVX5)
-            row->pending |= textBit(ColumnRemark);
+            row.pending |= textBit(ColumnRemark);
     }
     resetSortState();
     emit dataChanged(index(0, ColumnCallType), index(int(rows_.size()) - 1, ColumnRemark), {Qt::DisplayRole});
@@ -426,15 +474,19 @@ bool RecordListModel::sortRows(int column, bool ascending) {
 
     std::vector<SortKey> keys;
     keys.reserve(rows_.size());
-    for (const auto& row : rows_) {
-        makeCell(*row, column);
-        keys.push_back(sortKeyOf(row->text[size_t(column)], dates_));
-    }
+    // The keys point at their texts, which live only as long as the sort.
+    std::vector<QString> texts;
+    texts.reserve(rows_.size());
+    for (Row& row : rows_)
+        texts.push_back(textOf(row, column));
+    for (const QString& text : texts)
+        keys.push_back(sortKeyOf(text, dates_));
     const std::vector<int> order = sortedRowOrder(keys, ascending);
     keys.clear();
+    texts.clear();
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<std::unique_ptr<Row>> sorted;
+    std::vector<Row> sorted;
     sorted.reserve(rows_.size());
     std::vector<int> newRowOf(rows_.size());
     for (size_t i = 0; i < order.size(); ++i) {
@@ -459,8 +511,8 @@ void RecordListModel::rebuildRowIndex() {
     rowIndex_.clear();
     rowIndex_.reserve(qsizetype(rows_.size()));
     for (size_t i = 0; i < rows_.size(); ++i)
-        if (!rowIndex_.contains(rows_[i]->record))
-            rowIndex_.insert(rows_[i]->record, int(i));
+        if (!rowIndex_.contains(rows_[i].record))
+            rowIndex_.insert(rows_[i].record, int(i));
 }
 
 int RecordListModel::defaultColumnWidth(int column) {

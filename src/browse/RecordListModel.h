@@ -5,9 +5,9 @@
 // and hold its lease: the model is a holder of every generation it shows, so the collection has the rows
 // dropped before it frees their records, and no row ever reaches a freed record.
 //
-// Columns whose content needs the file system (recording present, displayed length, remark from the
-// container recording) and the formatted ones are made when first asked for and kept, so that a page of
-// 100 000 rows fills quickly; what a cell shows does not depend on when it was made.
+// Cell texts are made from the record when asked for; only what needs the file system (recording
+// present, displayed length, remark from the container recording) is kept once made, so that a page of
+// 100 000 rows fills quickly and costs little memory.
 
 #include "browse/RecordSort.h"
 #include "format/CallRecord.h"
@@ -126,14 +126,16 @@ public:
     void recordFreeing(const CallRecord& record) override;
 
 private:
+    struct RowExtras;
     struct Row;
 
     void resetSortState();
     Row* rowAt(int row) const;
     void holdLease(const RecordLease& lease);
     void releaseLeases();
-    void makeCell(Row& row, int column) const;
-    void makeImage(Row& row, int column) const;
+    // Cell text and image as drawn; file-system parts are made once and kept in the row.
+    QString textOf(Row& row, int column) const;
+    int imageOf(Row& row, int column) const;
     bool sortRows(int column, bool ascending);
     void rebuildRowIndex();
     void readLabels();
@@ -142,7 +144,7 @@ private:
     int modelCode_ = 0;
     ListDateTime dates_;
     // Cells made on demand are filled in through these pointers from const accessors.
-    std::vector<std::unique_ptr<Row>> rows_;
+    std::vector<Row> rows_;
     QHash<const CallRecord*, int> rowIndex_;
     // The generations rows were listed under, one entry each; the model is registered with them.
     std::vector<RecordLease> leases_;

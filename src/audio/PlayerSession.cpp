@@ -80,7 +80,7 @@ bool PlayerSession::load() {
     haltPlayback();
     const OpenStatus status = recording_->open(recordingPath());
     if (status == OpenStatus::CannotOpen || status == OpenStatus::NoDecodedFile) {
-        failLoad();
+        failLoad(playFailureOf(status, recordingPath()));
         return false;
     }
     // The header names the coding; the engine plays it in its own mode.
@@ -90,10 +90,11 @@ bool PlayerSession::load() {
         engine_->open(mode);
     }
     if (status != OpenStatus::Opened) {
-        failLoad();
+        failLoad(playFailureOf(status, recordingPath()));
         return false;
     }
 
+    lastFailure_ = PlayFailure::None;
     nextSecond_ = 0;
     display_.clearWave();
     display_.setTotalLength(int(recording_->duration()));
@@ -117,15 +118,19 @@ bool PlayerSession::load() {
         });
     if (!started) {
         recording_->closeFile();
-        failLoad();
+        failLoad(PlayFailure::Unreadable);
         return false;
     }
     return true;
 }
 
-void PlayerSession::failLoad() {
+void PlayerSession::failLoad(PlayFailure failure) {
+    lastFailure_ = failure;
     nextSecond_ = 0;
     display_.clearWave();
+    // A blank wave alone looks like a player that hangs; the strip says what is wrong with the file.
+    if (failure != PlayFailure::None)
+        display_.showPlayFailure(failure, recordingPath());
 }
 
 void PlayerSession::loadingEnded(uint64_t generation) {

@@ -13,6 +13,7 @@
 // stop, waits at most 500 ms and retries through timer 11.
 
 #include "audio/OpenRecording.h"
+#include "audio/PlayFailure.h"
 #include "format/CallRecord.h"
 #include "platform/GuiQueue.h"
 #include "platform/WorkerSlot.h"
@@ -50,6 +51,11 @@ public:
     virtual void playStateChanged() = 0;
     // Message 169: nothing can be played without an audio output.
     virtual void warnNoAudioOutput() = 0;
+    // The current record's recording did not load, and why; called after the wave was cleared.
+    virtual void showPlayFailure(PlayFailure failure, const QString& programPath) {
+        (void)failure;
+        (void)programPath;
+    }
 };
 
 class PlayerSession : public QObject {
@@ -89,6 +95,8 @@ public:
     void timer11Tick();
 
     bool isLoading() const { return loader_.running(); }
+    // Why the last load failed; None after a load that started.
+    PlayFailure lastFailure() const { return lastFailure_; }
     PlayMode playMode() const { return playMode_; }
     PlayState playState() const { return playState_; }
     uint32_t nextSecond() const { return nextSecond_; }
@@ -105,7 +113,7 @@ public:
 
 private:
     bool load();
-    void failLoad();
+    void failLoad(PlayFailure failure = PlayFailure::None);
     void loadingEnded(uint64_t generation);
     void stopLoaderAndRetry();
 
@@ -135,6 +143,7 @@ private:
 
     platform::GuiQueue queue_;
     platform::WorkerSlot loader_;
+    PlayFailure lastFailure_ = PlayFailure::None;
     uint64_t loadGeneration_ = 0; // GUI thread only; a posted end of an older load is ignored
     std::function<void(uint32_t)> probe_;
 };

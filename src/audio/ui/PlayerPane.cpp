@@ -62,6 +62,24 @@ bool isDialogKey(const QEvent* event) {
 
 } // namespace player_pane_internal
 
+QString playFailureText(PlayFailure failure, const QString& programPath) {
+    switch (failure) {
+    case PlayFailure::None:
+        return {};
+    case PlayFailure::NoRecording:
+        return text(263);
+    case PlayFailure::NotFound:
+        return QStringLiteral("%1 %2").arg(text(260), programPath);
+    case PlayFailure::Empty:
+        return QStringLiteral("%1 %2").arg(text(261), programPath);
+    case PlayFailure::Unreadable:
+        return QStringLiteral("%1 %2").arg(text(262), programPath);
+    case PlayFailure::NoTempFile:
+        return text(264);
+    }
+    return {};
+}
+
 using namespace player_pane_internal;
 
 void warnNoAudioOutput(QWidget* parent) {
@@ -189,6 +207,10 @@ void PlayerPane::playStateChanged() {
 
 void PlayerPane::warnNoAudioOutput() {
     tessa::warnNoAudioOutput(this);
+}
+
+void PlayerPane::showPlayFailure(PlayFailure failure, const QString& programPath) {
+    view_->setNotice(playFailureText(failure, programPath));
 }
 
 // ---- the record list

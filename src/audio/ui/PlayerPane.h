@@ -101,6 +101,7 @@ private:
     std::pair<int, int> bookmarkSeconds() const override;
     void playStateChanged() override;
     void warnNoAudioOutput() override;
+    void showPlayFailure(PlayFailure failure, const QString& programPath) override;
 
     void layoutControls();
     void updateCaptions();
@@ -119,5 +120,7 @@ private:
 
 // Message 169: nothing can be played without an audio output.
 void warnNoAudioOutput(QWidget* parent);
+// The status strip's line for a recording that did not load; empty for PlayFailure::None.
+QString playFailureText(PlayFailure failure, const QString& programPath);
 
 } // namespace tessa

@@ -194,8 +194,10 @@ void WaveformView::redrawStrip() {
     selectionStart_ = selection.start;
     selectionEnd_ = selection.end;
     stripText_ =
-        waveform::stripText({text(165), text(166), text(167), text(193), text(168)},
-                            {selection.start, selection.end, selection.length, cursorSecond_, total_});
+        !notice_.isEmpty()
+            ? notice_
+            : waveform::stripText({text(165), text(166), text(167), text(193), text(168)},
+                                  {selection.start, selection.end, selection.length, cursorSecond_, total_});
     if (strip_.isNull() || screen_.isNull())
         return;
     strip_.fill(kWaveBackground);
@@ -220,8 +222,15 @@ void WaveformView::clear() {
     selecting_ = false;
     selectionStart_ = selectionEnd_ = 0;
     bookmarkStart_ = bookmarkEnd_ = 0;
+    notice_.clear();
     image_->clear();
     eraseBackground();
+}
+
+void WaveformView::setNotice(const QString& notice) {
+    ensureImages();
+    notice_ = notice;
+    redrawStrip();
 }
 
 void WaveformView::setTotalLength(int seconds) {

@@ -61,6 +61,10 @@ public:
     int selectionStartSecond() const { return selectionStart_; }
     int selectionEndSecond() const { return selectionEnd_; }
     QString statusText() const { return stripText_; }
+    // A line the strip shows instead of the times (why nothing plays) until the next clear(); empty
+    // shows the times again.
+    void setNotice(const QString& notice);
+    QString notice() const { return notice_; }
 
 signals:
     // Double click on a loaded recording; delivered queued, like a posted message.
@@ -106,6 +110,7 @@ private:
     std::vector<QRgb> cursorColumn_; // the screen column under the cursor line
     std::vector<uint8_t> inverted_;  // per column: shown inverted as part of the selection
     QString stripText_;
+    QString notice_;
     QFont stripFont_;
 
     std::shared_ptr<WaveImage> image_; // shared with the loading thread

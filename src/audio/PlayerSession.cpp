@@ -281,6 +281,38 @@ void PlayerSession::stop() {
     engine_->reset();
 }
 
+void PlayerSession::togglePause() {
+    play(playState_ == Stopped ? ModeWhole : playMode_);
+}
+
+uint32_t PlayerSession::position() const {
+    return playState_ == Playing && nextSecond_ > 0 ? nextSecond_ - 1 : nextSecond_;
+}
+
+void PlayerSession::seekTo(int64_t second) {
+    const uint32_t total = recording_->duration();
+    if (total == 0 || recordingPath().isEmpty() || isLoading() || timer11_->isActive())
+        return;
+    const auto target = uint32_t(std::clamp<int64_t>(second, 0, total));
+    if (playState_ == Stopped) {
+        if (target < total)
+            playFrom(int(target));
+        return;
+    }
+    if (target >= endOfMode()) {
+        // Past what plays: it ends there, as it would have by itself.
+        nextSecond_ = endOfMode();
+        haltPlayback();
+        display_.moveCursor(int(nextSecond_), int(total));
+        return;
+    }
+    nextSecond_ = target;
+    if (playState_ == Playing)
+        resume();
+    else
+        display_.moveCursor(int(target), int(total));
+}
+
 void PlayerSession::haltPlayback() {
     timer10_->stop();
     engine_->reset();

@@ -87,6 +87,17 @@ public:
     // Plays the whole recording from a second (the waveform's double click).
     void playFrom(int second);
     void stop();
+    // Space: pauses or resumes what plays; from a stop, plays the whole recording from its start.
+    void togglePause();
+    // The play position moved by the keys: to a second of the recording (clamped to it), or by a number
+    // of seconds from the one being heard. While playing, playback goes on from there at once; while
+    // paused, the resume starts there; from a stop, the whole recording plays from there. Reaching the
+    // end of what plays stops it. Refused while loading.
+    void seekTo(int64_t second);
+    void seekBy(int seconds) { seekTo(int64_t(position()) + seconds); }
+    // The second being heard while playing (the one handed to the engine last), else the one a resume
+    // or seek starts from.
+    uint32_t position() const;
     // Stops timer 10 and the output; what is queued is dropped.
     void haltPlayback();
 

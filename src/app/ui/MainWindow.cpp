@@ -61,6 +61,9 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QMainWindow(parent), 
     engine_->open(OutputImaAdpcm);
     player_ = new PlayerPane(engine_);
     view_->setPlayerPane(player_);
+    // The keyboard transport works on the record pages too, not in the navigation tree.
+    for (int type = PageAll; type <= PageImport; ++type)
+        view_->page(type)->addActions(player_->transportActions());
     connect(view_, &MainView::statusReport, this, &MainWindow::showPageSummary);
     connect(view_, &MainView::commandRequested, this, &MainWindow::onCommand);
 

@@ -6,8 +6,11 @@
 #include "config/StringTable.h"
 
 #include <algorithm>
+#include <QAction>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -60,6 +63,11 @@ bool isDialogKey(const QEvent* event) {
     return key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter;
 }
 
+// A label with its key, as tooltips show it.
+QString withKey(const QString& label, const QKeySequence& key) {
+    return QStringLiteral("%1 (%2)").arg(label, key.toString(QKeySequence::NativeText));
+}
+
 } // namespace player_pane_internal
 
 QString playFailureText(PlayFailure failure, const QString& programPath) {
@@ -106,8 +114,71 @@ PlayerPane::PlayerPane(std::shared_ptr<PlaybackEngine> engine, QWidget* parent) 
         connect(b, &QPushButton::clicked, this, [this, control] { command(control); });
         buttons_[i] = b;
     }
+    buildTransport();
     updateCaptions();
     layoutControls();
+}
+
+void PlayerPane::buildTransport() {
+    struct Entry {
+        Transport which;
+        const char* name;
+        Qt::Key key;
+        QString label;
+    };
+    const Entry entries[] = {
+        {PauseResume, "transportPauseResume", Qt::Key_Space, text(265)},
+        {Back, "transportBack", Qt::Key_Left, text(266)},
+        {Forward, "transportForward", Qt::Key_Right, text(267)},
+        {ToStart, "transportStart", Qt::Key_Home, text(268)},
+        {ToEnd, "transportEnd", Qt::Key_End, text(269)},
+    };
+    for (const Entry& e : entries) {
+        auto* action = new QAction(e.label, this);
+        action->setObjectName(QLatin1String(e.name));
+        action->setShortcut(QKeySequence(e.key));
+        // Within the pane and the pages it is added to, never the whole window.
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        action->setToolTip(withKey(e.label, action->shortcut()));
+        connect(action, &QAction::triggered, this, [this, which = e.which] {
+            switch (which) {
+            case PauseResume:
+                session_->togglePause();
+                break;
+            case Back:
+                session_->seekBy(-kSeekSeconds);
+                break;
+            case Forward:
+                session_->seekBy(kSeekSeconds);
+                break;
+            case ToStart:
+                session_->seekTo(0);
+                break;
+            case ToEnd:
+                session_->seekTo(session_->duration());
+                break;
+            }
+        });
+        transport_[size_t(e.which)] = action;
+        addAction(action);
+    }
+}
+
+QList<QAction*> PlayerPane::transportActions() const {
+    return QList<QAction*>(transport_.begin(), transport_.end());
+}
+
+void PlayerPane::fillContextMenu(QMenu& menu) const {
+    menu.clear();
+    for (QAction* action : transport_)
+        menu.addAction(action);
+}
+
+void PlayerPane::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("playerMenu"));
+    fillContextMenu(menu);
+    menu.exec(event->globalPos());
 }
 
 PlayerPane::~PlayerPane() {
@@ -137,6 +208,9 @@ void PlayerPane::updateCaptions() {
     const int playing = playState() == Playing ? buttonOfMode(playMode()) : 0;
     for (int control : kButtonOrder)
         button(control)->setText(control == playing ? text(191) : ownCaption(control));
+    // The play button pauses and resumes, as Space does.
+    if (QAction* space = transport_[PauseResume])
+        button(ControlPlay)->setToolTip(withKey(ownCaption(ControlPlay), space->shortcut()));
 }
 
 void PlayerPane::resizeEvent(QResizeEvent* event) {

@@ -18,6 +18,8 @@
 #include <QWidget>
 #include <utility>
 
+class QAction;
+class QMenu;
 class QPushButton;
 
 namespace tessa {
@@ -61,6 +63,16 @@ public:
     // Plays the whole recording from a second (the waveform view's double click).
     void playFrom(int second) { session_->playFrom(second); }
 
+    // The keyboard transport: Space pauses and resumes, Left and Right move 5 s, Home and End go to the
+    // start and the end. The actions work where they are added: the pane adds them to itself, and the
+    // window adds them to the record pages, so that the navigation tree keeps its own arrow keys.
+    enum Transport : int { PauseResume, Back, Forward, ToStart, ToEnd };
+    static constexpr int kSeekSeconds = 5;
+    QAction* transportAction(Transport which) const { return transport_[size_t(which)]; }
+    QList<QAction*> transportActions() const;
+    // The pane's context menu: the transport entries with their keys.
+    void fillContextMenu(QMenu& menu) const;
+
     // What timers 10 and 11 do when they fire; tests call them to run the clock by hand.
     void timer10Tick() { session_->timer10Tick(); }
     void timer11Tick() { session_->timer11Tick(); }
@@ -87,6 +99,7 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -103,6 +116,7 @@ private:
     void warnNoAudioOutput() override;
     void showPlayFailure(PlayFailure failure, const QString& programPath) override;
 
+    void buildTransport();
     void layoutControls();
     void updateCaptions();
     QPushButton* button(int control) const;
@@ -113,6 +127,7 @@ private:
     PlayerSession* session_ = nullptr;
     WaveformView* view_ = nullptr;
     std::array<QPushButton*, 6> buttons_{};
+    std::array<QAction*, 5> transport_{};
 
     QPointer<RecordListModel> list_;
     int row_ = 0;

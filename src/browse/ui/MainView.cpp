@@ -2,6 +2,7 @@
 
 #include "browse/Commands.h"
 #include "browse/StatusTexts.h"
+#include "browse/ui/CommandKeys.h"
 #include "browse/ui/Icons.h"
 #include "browse/ui/RecordListPage.h"
 #include "browse/ui/TreePane.h"
@@ -116,6 +117,7 @@ QToolBar* MainView::buildToolbar(const QString& name, const std::vector<Button>&
         auto* action = new QAction(listImage(ImageList::Toolbar, image), buttonCaption(caption), bar);
         action->setObjectName(QStringLiteral("cmd%1").arg(command));
         action->setProperty("caption", caption);
+        bindCommandKey(*action, command);
         connect(action, &QAction::triggered, this, [this, command = command] { onCommand(command); });
         bar->addAction(action);
         if (dropDown) {

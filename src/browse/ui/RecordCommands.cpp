@@ -2,6 +2,7 @@
 
 #include "browse/Commands.h"
 #include "browse/RecordListModel.h"
+#include "browse/ui/CommandKeys.h"
 #include "browse/ui/MainView.h"
 #include "browse/ui/RecordListPage.h"
 #include "config/Settings.h"
@@ -53,6 +54,8 @@ std::vector<CallRecord*> selectedRecords(RecordListPage& page) {
 QMessageBox::StandardButton ask(QWidget* parent, const QString& caption, const QString& message) {
     QMessageBox box(QMessageBox::Information, caption, message, QMessageBox::Yes | QMessageBox::No, parent);
     box.setObjectName(QStringLiteral("confirmation"));
+    // A stray Enter (the key that also plays) must never delete.
+    box.setDefaultButton(QMessageBox::No);
     return QMessageBox::StandardButton(box.exec());
 }
 
@@ -117,7 +120,7 @@ bool RecordCommands::handle(int commandId) {
 void RecordCommands::fillContextMenu(QMenu& menu, int pageType, bool hasSelection) {
     menu.clear();
     auto entry = [&](QMenu& into, const QString& label, int command, bool needsSelection) {
-        QAction* action = into.addAction(label);
+        QAction* action = into.addAction(menuTextWithKey(label, command));
         action->setObjectName(QStringLiteral("cmd%1").arg(command));
         action->setEnabled(available(command) && (!needsSelection || hasSelection));
         connect(action, &QAction::triggered, this, [this, command] { emit this->command(command); });

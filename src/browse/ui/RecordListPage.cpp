@@ -122,10 +122,15 @@ void RecordListPage::relabel() {
 }
 
 bool RecordListPage::eventFilter(QObject* watched, QEvent* event) {
-    // Enter and Escape never close or act on the page.
+    // Enter and Escape never close the page; Enter plays the selected row.
     if (watched == table_ && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape)
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            if (!key->isAutoRepeat())
+                emit command(CmdPlay);
+            return true;
+        }
+        if (key->key() == Qt::Key_Escape)
             return true;
     }
     return QWidget::eventFilter(watched, event);

@@ -14,6 +14,7 @@
 #include "export/DesktopPrograms.h"
 #include "export/MailJob.h"
 #include "export/SpreadsheetExport.h"
+#include "export/ui/WavExportDialog.h"
 #include "store/AppState.h"
 #include "store/LoadSink.h"
 
@@ -38,6 +39,9 @@ struct ExportCommands::MailLeftovers {
 };
 
 namespace {
+
+// How often timer 11 looks for the WAV export dialog's window.
+constexpr int kHandOverInterval = 100;
 
 // A warning box without an owner, as the export's own messages are.
 void warn(const QString& caption, const QString& message, const char* name) {
@@ -90,7 +94,11 @@ private:
 ExportCommands::ExportCommands(MainView& view, AppState& state, ProgressWindow& progress,
                                RecordCommands& commands, QWidget* dialogParent, QObject* parent)
     : QObject(parent), view_(view), state_(state), progress_(progress), commands_(commands),
-      dialogParent_(dialogParent), mailLeftovers_(std::make_shared<MailLeftovers>()) {}
+      dialogParent_(dialogParent), handOverTimer_(new QTimer(this)),
+      mailLeftovers_(std::make_shared<MailLeftovers>()) {
+    handOverTimer_->setObjectName(QStringLiteral("timer11"));
+    connect(handOverTimer_, &QTimer::timeout, this, &ExportCommands::handOverToWavExport);
+}
 
 ExportCommands::~ExportCommands() {
     shutdown();
@@ -106,6 +114,10 @@ bool ExportCommands::handle(int commandId) {
     case CmdEmailOriginals:
         if (!commands_.refuseWhileBusy())
             startMail(commandId == CmdEmailOriginals);
+        return true;
+    case CmdExportWav:
+        // Not refused while a call log loads: the dialog works on the paths it is handed.
+        runWavExport();
         return true;
     default:
         return false;
@@ -240,7 +252,51 @@ void ExportCommands::startMail(bool originals) {
     });
 }
 
+WavExportDialog* ExportCommands::wavExportDialog() const {
+    return wavDialog_.data();
+}
+
+void ExportCommands::runWavExport() {
+    if (wavDialog_ || queue_.closed())
+        return;
+    // The dialog is filled only once its window is up, so that it shows at once whatever the selection.
+    QPointer<WavExportDialog> dialog = new WavExportDialog(dialogParent_);
+    wavDialog_ = dialog;
+    handOverTimer_->stop();
+    handOverTimer_->start(kHandOverInterval);
+    const QPointer<ExportCommands> alive(this);
+    dialog->exec();
+    // The window may have gone while the dialog ran (the program closing); then so have we.
+    if (alive) {
+        wavDialog_.clear();
+        handOverTimer_->stop();
+    }
+    delete dialog.data();
+}
+
+void ExportCommands::handOverToWavExport() {
+    if (!wavDialog_) {
+        handOverTimer_->stop();
+        return;
+    }
+    if (!wavDialog_->isVisible())
+        return; // not up yet: the next tick
+    handOverTimer_->stop();
+    RecordListPage* page = view_.currentRecordPage();
+    if (!page)
+        return;
+    // Imported recordings lie in the folder the user imported from, outside the card and the backup.
+    const platform::Area area =
+        page->pageType() == PageImport ? platform::Area::User : platform::Area::CardOrBackup;
+    for (int row : page->selectedRows())
+        wavDialog_->addSource(page->model()->cellText(row, RecordListModel::ColumnPath), area);
+}
+
 void ExportCommands::shutdown() {
+    handOverTimer_->stop();
+    // An open WAV export ends with its own bounded wait; its exec() returns once we are back in the loop.
+    if (wavDialog_)
+        wavDialog_->reject();
     // The queue first: a worker waiting for the window gives up at once instead of after the wait.
     sheetWorker_.requestStop();
     mailWorker_.requestStop();

@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 
 namespace tessa {
@@ -20,6 +21,7 @@ class MainView;
 class ProgressWindow;
 class RecordCommands;
 class RecordListPage;
+class WavExportDialog;
 
 class ExportCommands : public QObject {
     Q_OBJECT
@@ -32,6 +34,8 @@ public:
     bool handle(int commandId);
     bool spreadsheetRunning() const;
     bool mailRunning() const;
+    // The WAV export dialog while it is open, or null.
+    WavExportDialog* wavExportDialog() const;
 
     // Stops the workers, waiting a bounded time for each, and closes the way back to the window.
     void shutdown();
@@ -40,6 +44,9 @@ private:
     void startSpreadsheet();
     // 32784 (originals false) and 32796 (true).
     void startMail(bool originals);
+    // 32795: runs the WAV export dialog; timer 11 hands it the selected recordings once it is up.
+    void runWavExport();
+    void handOverToWavExport();
     RecordListPage* listOnView() const;
 
     MainView& view_;
@@ -51,6 +58,8 @@ private:
     platform::GuiQueue queue_;
     platform::WorkerSlot sheetWorker_;
     platform::WorkerSlot mailWorker_;
+    QPointer<WavExportDialog> wavDialog_;
+    QTimer* handOverTimer_; // timer 11
     // What the last e-mail left in the temp folder: the mail program may read it after xdg-email has
     // returned, so it goes at the next e-mail or at exit.
     struct MailLeftovers;

@@ -70,15 +70,12 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QMainWindow(parent), 
     commands_ = new RecordCommands(*view_, state_, this);
     commands_->refresh = [this] { requestRefresh(); };
     connect(commands_, &RecordCommands::command, this, &MainWindow::onCommand);
-    // Commands whose features have not landed yet are shown disabled.
-    for (int command : {CmdExportWav})
-        commands_->setAvailable(command, false);
     import_ = new ImportController(*view_, state_, this);
     commands_->setAvailable(CmdImport, true);
     commands_->setAvailable(CmdClearImport, true);
     commands_->setAvailable(CmdPlay, true);
     commands_->setAvailable(CmdWaveformPlayer, true);
-    for (int command : {CmdExport, CmdEmail, CmdEmailOriginals})
+    for (int command : {CmdExport, CmdExportWav, CmdEmail, CmdEmailOriginals})
         commands_->setAvailable(command, true);
     commands_->setAvailable(CmdBackupAll, true);
     commands_->setAvailable(CmdBackupSelected, true);

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <optional>
+#include <QCryptographicHash>
 #include <QRandomGenerator>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -613,6 +615,11 @@ FileError copyFile(const QString& fromNative, Area fromArea, const QString& toNa
         ::close(source);
         return FileError::Exists; // a copy onto itself would destroy it
     }
+    if (options.sha256)
+        options.sha256->clear();
+    std::optional<QCryptographicHash> hash;
+    if (options.sha256)
+        hash.emplace(QCryptographicHash::Sha256);
     const FileError result = writeThroughTemporary(
         to, replace, durability,
         [&](int fd) {
@@ -625,6 +632,8 @@ FileError copyFile(const QString& fromNative, Area fromArea, const QString& toNa
                     return e;
                 if (got == 0)
                     break;
+                if (hash)
+                    hash->addData(QByteArrayView(buffer.data(), qsizetype(got)));
                 if (const FileError e = writeAllAt(fd, at, buffer.data(), got); e != FileError::None)
                     return e;
                 at += qint64(got);
@@ -643,6 +652,8 @@ FileError copyFile(const QString& fromNative, Area fromArea, const QString& toNa
             return e != FileError::None ? e : equal ? FileError::None : FileError::Mismatch;
         });
     ::close(source);
+    if (result == FileError::None && hash)
+        *options.sha256 = hash->result();
     return result;
 }
 

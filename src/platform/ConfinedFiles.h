@@ -155,6 +155,9 @@ struct CopyOptions {
     // (their cached pages dropped first) and compared; a difference gives Mismatch and leaves no copy.
     // Implies Durability::Synced.
     bool verify = false;
+    // When given, receives the SHA-256 of the bytes copied (hashed in the copy's own read loop) once the
+    // copy succeeded; left empty otherwise.
+    QByteArray* sha256 = nullptr;
 };
 FileError copyFile(const QString& fromNative, Area fromArea, const QString& toNative, Area toArea,
                    const CopyOptions& options);

@@ -1,6 +1,7 @@
 #include "backup/BackupPass.h"
 
 #include "backup/BackupLayout.h"
+#include "backup/BackupManifest.h"
 #include "backup/CardLogAfterMove.h"
 #include "backup/MonthLogBook.h"
 #include "platform/ConfinedFiles.h"
@@ -87,6 +88,7 @@ private:
     // the file system, and a copy that a power cut cut short is found by its size and copied again.
     platform::Durability durability_;
     MonthLogBook logs_;
+    ManifestBook manifests_;
     BackupSummary summary_;
     std::vector<LeftCardRecord> left_;
     const CallRecord* loaded_ = nullptr;
@@ -311,6 +313,8 @@ Pass::Step Pass::copyNew(const BackupPlacement& place, const QString& source, co
     // Before a recording may leave the card, its copy is read back from the disk and compared with the
     // card's file, before it takes its name.
     options.verify = request_.moveFiles;
+    QByteArray sha256;
+    options.sha256 = &sha256;
     const FileError copied = platform::copyFile(source, Area::Card, destination, Area::Backup, options);
     if (copied != FileError::None) {
         if (copied == FileError::Exists) {
@@ -318,6 +322,15 @@ Pass::Step Pass::copyNew(const BackupPlacement& place, const QString& source, co
             return Step::Next;
         }
         return cardFailure(copied, QStringLiteral("the recording cannot be copied"), result);
+    }
+    // The checksum is listed before the month-log entry: a copy the next pass logs (this one's append
+    // failed or the machine stopped) is then listed already. A manifest that cannot be written costs the
+    // copy its line, not its backup; verification reports it as unlisted.
+    if (const auto relative = copyPathInModelFolder(place.destination)) {
+        const FileError listed =
+            manifests_.add(manifestPath(modelRoot_, place.month), *relative, sha256, durability_);
+        if (listed != FileError::None)
+            result.reason = QStringLiteral("the checksum manifest cannot be written: ") + errorText(listed);
     }
     // A month log may still name a copy that has gone from the PC since: it is not named twice.
     const FileError logged = logIfUnnamed(place, record, place.destination);

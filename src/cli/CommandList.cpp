@@ -9,6 +9,7 @@
 #include "cli/PhonebookCommand.h"
 #include "cli/RecordingCommand.h"
 #include "cli/RepairCommand.h"
+#include "cli/VerifyCommand.h"
 
 namespace tessa::cli {
 
@@ -20,6 +21,7 @@ const std::vector<std::unique_ptr<Command>>& commandList() {
         list.push_back(std::make_unique<DecodeCommand>());
         list.push_back(std::make_unique<ConvertCommand>());
         list.push_back(std::make_unique<BackupCommand>());
+        list.push_back(std::make_unique<VerifyCommand>());
         list.push_back(std::make_unique<ImportCommand>());
         list.push_back(std::make_unique<RepairCommand>());
         list.push_back(std::make_unique<DrivesCommand>());

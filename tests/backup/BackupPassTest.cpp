@@ -247,9 +247,9 @@ TEST(BackupPass, RecordsThatCannotBePlacedOrLeaveTheCardAreSkipped) {
     EXPECT_EQ(seen.results[5].outcome, BackupOutcome::Moved);
     EXPECT_EQ(summary.skipped, 5u);
     EXPECT_EQ(TempDir::read(outside.file("20180115093012-I-1.wav")), "secret");
-    // Nothing was written for the skipped records: only the moved one's month log and tree exist.
+    // Nothing was written for the skipped records: only the moved one's month log, manifest and tree exist.
     EXPECT_EQ(QDir(scene.modelFolder() + "/CallLog").entryList(QDir::Files),
-              QStringList{"201802CallLogBK.dat"});
+              (QStringList{"201802.sha256", "201802CallLogBK.dat"}));
     EXPECT_EQ(QDir(scene.modelFolder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
               (QStringList{"201802", "CallLog"}));
     // Its log still names the records whose recordings did not leave.

@@ -207,7 +207,8 @@ TEST_F(BackupWindowTest, ASecondCardInsertionOffersTheBackupAgain) {
     ASSERT_TRUE(
         waitFor([&] { return state.viewMode == ViewBackup && !state.busy && !dialog->isVisible(); }, 20000));
     size_t logged = 0;
-    for (const QString& name : QDir(backup + "TessaDeviceBackup/CallLog").entryList(QDir::Files))
+    for (const QString& name :
+         QDir(backup + "TessaDeviceBackup/CallLog").entryList({"*CallLogBK.dat"}, QDir::Files))
         logged += size_t(QFileInfo(backup + "TessaDeviceBackup/CallLog/" + name).size()) / 1076;
     EXPECT_EQ(logged, state.cardRecords.count());
 }

@@ -136,8 +136,13 @@ int main(int argc, char** argv) {
     tick.start();
     probe.start(5);
     window.callLogs()->loadMonthLogs();
-    while (!(all->rowCount() == kRecords && !state.busy))
+    // The first rows on page 1 mark the end of reading: the lister starts once every log is read.
+    qint64 firstRowsMs = -1;
+    while (!(all->rowCount() == kRecords && !state.busy)) {
         QApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (firstRowsMs < 0 && all->rowCount() > 0)
+            firstRowsMs = clock.elapsed();
+    }
     const qint64 loadMs = clock.elapsed();
     probe.stop();
     const long rss = residentKilobytes();
@@ -161,6 +166,7 @@ int main(int argc, char** argv) {
     std::printf("cat of the 24 month logs:    %lld ms (%.1f MB)\n", static_cast<long long>(catMs),
                 double(kRecords) * CallRecord::kSize / 1e6);
     std::printf("load to all rows listed:     %lld ms\n", static_cast<long long>(loadMs));
+    std::printf("first rows listed after:     %lld ms\n", static_cast<long long>(firstRowsMs));
     std::printf("longest event-loop gap:      %lld ms\n", static_cast<long long>(longestGap));
     std::printf("resident size after listing: %ld MB\n", rss / 1024);
     std::printf("sort 100 000 rows by date:   %lld ms\n", static_cast<long long>(sortDateMs));

@@ -261,7 +261,9 @@ void RecordListModel::appendRows(const std::vector<CallRecord*>& records, const 
         holdLease(lease);
     const int first = int(rows_.size());
     beginInsertRows({}, first, first + int(count) - 1);
-    rows_.reserve(rows_.size() + size_t(count));
+    // Pages fill in chunks: growing by what each chunk needs would move every row again for every chunk.
+    if (rows_.capacity() < rows_.size() + size_t(count))
+        rows_.reserve(std::max(rows_.size() + size_t(count), rows_.capacity() * 2));
     for (CallRecord* record : records) {
         if (!record)
             continue;
@@ -273,10 +275,10 @@ void RecordListModel::appendRows(const std::vector<CallRecord*>& records, const 
         row.pending = kFileImageBit | textBit(ColumnRecordingLength);
         if (modelCode_ == ModelVX5)
             row.pending |= textBit(ColumnRemark);
-        if (!rowIndex_.contains(record))
-            rowIndex_.insert(record, int(rows_.size()));
         rows_.push_back(std::move(row));
     }
+    // The index of records to rows is made when first asked for: listing need not pay for it.
+    rowIndexStale_ = true;
     endInsertRows();
     resetSortState();
 }
@@ -285,6 +287,7 @@ void RecordListModel::clear() {
     beginResetModel();
     rows_.clear();
     rowIndex_.clear();
+    rowIndexStale_ = false;
     endResetModel();
     releaseLeases();
 }
@@ -294,7 +297,7 @@ void RecordListModel::generationEnded(const RecordGeneration& generation) {
     if (std::any_of(rows_.begin(), rows_.end(), under)) {
         beginResetModel();
         std::erase_if(rows_, under);
-        rebuildRowIndex();
+        rowIndexStale_ = true;
         endResetModel();
     }
     // The lease goes last: the rows dropped above pointed at it.
@@ -310,6 +313,11 @@ bool RecordListModel::removeRows(int row, int count, const QModelIndex& parent) 
     if (parent.isValid() || row < 0 || count <= 0 || size_t(row) + size_t(count) > rows_.size())
         return false;
     beginRemoveRows({}, row, row + count - 1);
+    if (rowIndexStale_) {
+        rows_.erase(rows_.begin() + row, rows_.begin() + row + count);
+        endRemoveRows();
+        return true;
+    }
     for (int i = row; i < row + count; ++i) {
         const auto it = rowIndex_.find(rows_[size_t(i)].record);
         if (it != rowIndex_.end() && *it >= row && *it < row + count)
@@ -345,6 +353,8 @@ RecordLease RecordListModel::leaseOf(int row) const {
 }
 
 int RecordListModel::rowOf(const CallRecord* record) const {
+    if (rowIndexStale_)
+        rebuildRowIndex();
     return rowIndex_.value(record, -1);
 }
 
@@ -500,14 +510,15 @@ bool RecordListModel::sortRows(int column, bool ascending) {
     for (const QModelIndex& old : from)
         to.append(index(newRowOf[size_t(old.row())], old.column()));
     changePersistentIndexList(from, to);
-    rebuildRowIndex();
+    rowIndexStale_ = true;
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 
     sorting_ = false;
     return true;
 }
 
-void RecordListModel::rebuildRowIndex() {
+void RecordListModel::rebuildRowIndex() const {
+    rowIndexStale_ = false;
     rowIndex_.clear();
     rowIndex_.reserve(qsizetype(rows_.size()));
     for (size_t i = 0; i < rows_.size(); ++i)

@@ -137,7 +137,7 @@ private:
     QString textOf(Row& row, int column) const;
     int imageOf(Row& row, int column) const;
     bool sortRows(int column, bool ascending);
-    void rebuildRowIndex();
+    void rebuildRowIndex() const;
     void readLabels();
 
     int pageType_;
@@ -145,7 +145,9 @@ private:
     ListDateTime dates_;
     // Cells made on demand are filled in through these pointers from const accessors.
     std::vector<Row> rows_;
-    QHash<const CallRecord*, int> rowIndex_;
+    // First row of each record; made again when first asked for after rows were added or moved.
+    mutable QHash<const CallRecord*, int> rowIndex_;
+    mutable bool rowIndexStale_ = false;
     // The generations rows were listed under, one entry each; the model is registered with them.
     std::vector<RecordLease> leases_;
     std::array<QString, kColumnCount> titles_;

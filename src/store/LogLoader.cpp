@@ -116,6 +116,7 @@ bool LogLoader::start() {
 
 void LogLoader::run(const Plan& plan) {
     size_t kept = 0;
+    progressShown_ = false;
     for (const QString& path : plan.files)
         if (!readLog(plan, path, kept))
             return;
@@ -167,10 +168,17 @@ bool LogLoader::readLog(const Plan& plan, const QString& path, size_t& kept) {
     LogReadHandlers handlers;
     handlers.started = [&](uint32_t total) {
         count = total;
-        queue_.send([&sink = sink_, caption, total] {
+        // The window is waited for once, when the first log shows it; waiting again for every month log
+        // would cost more than reading it.
+        auto show = [&sink = sink_, caption, total] {
             sink.showProgress(caption, total, true);
             return true;
-        });
+        };
+        if (!progressShown_)
+            queue_.send(show);
+        else
+            queue_.post(show);
+        progressShown_ = true;
     };
     handlers.record = [&](uint32_t done, uint32_t total, CallRecord* record) {
         lastKept = record ? &records.append(*record) : nullptr;

@@ -49,6 +49,7 @@ private:
     bool readLog(const Plan& plan, const QString& path, size_t& kept);
 
     AppState& state_;
+    bool progressShown_ = false; // this load has shown the progress window; the worker's own
     LoadSink& sink_;
     platform::GuiQueue& queue_;
     Lister& lister_;

@@ -1,12 +1,90 @@
 #include "store/RecordCollection.h"
 
-namespace tessa {
+#include <cstddef>
+#include <new>
+#include <vector>
 
-RecordCollection::RecordCollection() : generation_(std::make_shared<RecordGeneration>()) {}
+namespace tessa {
+namespace {
+
+// Hands out blocks of one size from chunks of many, and takes freed ones back for reuse; any other size
+// goes to the heap. A list of records asks for nothing but its nodes.
+class NodePool : public std::pmr::memory_resource {
+public:
+    ~NodePool() override { release(); }
+
+    void release() {
+        for (void* chunk : chunks_)
+            ::operator delete(chunk);
+        chunks_.clear();
+        free_ = nullptr;
+        left_ = 0;
+    }
+
+private:
+    static constexpr size_t kNodesPerChunk = 1024;
+    struct FreeNode {
+        FreeNode* next;
+    };
+
+    void* do_allocate(size_t bytes, size_t alignment) override {
+        if (nodeSize_ == 0 && bytes >= sizeof(FreeNode) && alignment <= alignof(std::max_align_t))
+            nodeSize_ = (bytes + alignof(std::max_align_t) - 1) & ~(alignof(std::max_align_t) - 1);
+        if (bytes > nodeSize_ || nodeSize_ - bytes >= alignof(std::max_align_t) ||
+            alignment > alignof(std::max_align_t))
+            return ::operator new(bytes, std::align_val_t(alignment));
+        if (free_) {
+            FreeNode* node = free_;
+            free_ = node->next;
+            return node;
+        }
+        if (left_ == 0) {
+            next_ = static_cast<std::byte*>(::operator new(nodeSize_* kNodesPerChunk));
+            chunks_.push_back(next_);
+            left_ = kNodesPerChunk;
+        }
+        void* node = next_;
+        next_ += nodeSize_;
+        --left_;
+        return node;
+    }
+
+    void do_deallocate(void* p, size_t bytes, size_t alignment) override {
+        if (bytes > nodeSize_ || nodeSize_ - bytes >= alignof(std::max_align_t) ||
+            alignment > alignof(std::max_align_t)) {
+            ::operator delete(p, std::align_val_t(alignment));
+            return;
+        }
+        free_ = new (p) FreeNode{free_};
+    }
+
+    bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override {
+        return this == &other;
+    }
+
+    size_t nodeSize_ = 0;
+    std::vector<void*> chunks_;
+    FreeNode* free_ = nullptr;
+    std::byte* next_ = nullptr;
+    size_t left_ = 0;
+};
+
+} // namespace
+
+std::unique_ptr<std::pmr::memory_resource> RecordCollection::makePool() {
+    return std::make_unique<NodePool>();
+}
+
+RecordCollection::RecordCollection()
+    : pool_(makePool()), records_(pool_.get()), generation_(std::make_shared<RecordGeneration>()) {}
 
 RecordCollection::RecordCollection(RecordCollection&& other)
-    : records_(std::move(other.records_)), generation_(std::move(other.generation_)) {
-    other.records_.clear();
+    : pool_(std::move(other.pool_)), records_(std::move(other.records_)),
+      generation_(std::move(other.generation_)) {
+    // The moved-from collection starts again on a pool of its own.
+    other.pool_ = makePool();
+    std::destroy_at(&other.records_);
+    std::construct_at(&other.records_, other.pool_.get());
     other.generation_ = std::make_shared<RecordGeneration>();
 }
 
@@ -18,6 +96,7 @@ void RecordCollection::clear() {
     generation_->end();
     generation_ = std::make_shared<RecordGeneration>();
     records_.clear();
+    static_cast<NodePool&>(*pool_).release();
 }
 
 bool RecordCollection::remove(const CallRecord* record) {

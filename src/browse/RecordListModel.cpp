@@ -279,8 +279,9 @@ void RecordListModel::appendRows(const std::vector<CallRecord*>& records, const 
     }
     // The index of records to rows is made when first asked for: listing need not pay for it.
     rowIndexStale_ = true;
-    endInsertRows();
+    // Before the views hear of the rows: what they show of the sort must already be reset.
     resetSortState();
+    endInsertRows();
 }
 
 void RecordListModel::clear() {

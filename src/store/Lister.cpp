@@ -2,7 +2,6 @@
 
 #include "store/AppState.h"
 #include "store/LoadSink.h"
-#include "store/ProgressThrottle.h"
 
 #include <array>
 #include <thread>
@@ -77,10 +76,17 @@ void Lister::walk(RecordCollection& records) {
     // records went meanwhile.
     const RecordLease lease = records.lease();
     PageRows rows;
-    ProgressThrottle throttle;
     uint32_t shownTotal = count;
     uint32_t handled = 0;
     size_t pending = 0;
+    // Progress goes with each chunk of rows, after it: bar and line then count the records whose rows
+    // the window holds, not ones still on their way.
+    auto flush = [&] {
+        rows.flush(sink_, queue_, lease);
+        queue_.post([&sink = sink_, handled, line = listerCountLine(handled, shownTotal)] {
+            sink.setProgress(handled, line);
+        });
+    };
     for (CallRecord& record : records) {
         if (stoppable && state_.quit)
             return;
@@ -90,16 +96,13 @@ void Lister::walk(RecordCollection& records) {
         rows.add(&record, pagesOfRecord(record));
         ++handled;
         if (++pending == kRecordsPerChunk) {
-            rows.flush(sink_, queue_, lease);
+            flush();
             pending = 0;
             std::this_thread::yield();
         }
-        if (throttle.due(handled == count))
-            queue_.post([&sink = sink_, handled, line = listerCountLine(handled, shownTotal)] {
-                sink.setProgress(handled, line);
-            });
     }
-    rows.flush(sink_, queue_, lease);
+    if (pending > 0)
+        flush();
     // The busy flag drops only when the window has taken every row: until then the rows it is still to
     // receive point into a collection that a card scan would empty.
     queue_.post([&sink = sink_, &busy = state_.busy] {

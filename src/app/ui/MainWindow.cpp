@@ -30,11 +30,13 @@
 #include "store/AppState.h"
 #include "store/CallLogService.h"
 #include "store/CardScan.h"
+#include "store/LoadSink.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
 #include <QStatusBar>
 #include <QStorageInfo>
 
@@ -65,6 +67,12 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QMainWindow(parent), 
     for (int type = PageAll; type <= PageImport; ++type)
         view_->page(type)->addActions(player_->transportActions());
     connect(view_, &MainView::statusReport, this, &MainWindow::showPageSummary);
+    // The selection follows the record that plays as previous and next step through the list.
+    connect(player_, &PlayerPane::rowMadeCurrent, this, [this](RecordListModel* list, int row) {
+        for (int type = PageAll; type <= PageImport; ++type)
+            if (RecordListPage* page = view_->page(type); page && page->model() == list)
+                page->selectRow(row);
+    });
     connect(view_, &MainView::commandRequested, this, &MainWindow::onCommand);
 
     commands_ = new RecordCommands(*view_, state_, this);
@@ -85,6 +93,8 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QMainWindow(parent), 
 
     buildStatusBar();
     buildMenus();
+    // The free-space pane is filled now: without a card or a backup no load would fill it.
+    updateFreeSpace();
 
     device_ = std::make_unique<platform::DeviceLink>();
     connect(device_.get(), &platform::DeviceLink::notification, this, &MainWindow::onDeviceNotification);
@@ -113,6 +123,16 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QMainWindow(parent), 
 
     view_->relabel();
     view_->showPage(view_->currentPageType());
+
+    // Until a window manager maximises it (or where there is none) the window covers most of the screen
+    // rather than opening at its smallest size.
+    if (const QScreen* screen = this->screen()) {
+        const QRect area = screen->availableGeometry();
+        const QSize size = area.size() * 9 / 10;
+        setGeometry(QRect(area.topLeft() +
+                              QPoint((area.width() - size.width()) / 2, (area.height() - size.height()) / 2),
+                          size));
+    }
 }
 
 MainWindow::~MainWindow() {

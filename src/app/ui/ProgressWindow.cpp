@@ -13,6 +13,10 @@ ProgressWindow::ProgressWindow(QWidget* parent)
       bar_(new QProgressBar(this)) {
     setObjectName(QStringLiteral("dlg138"));
     setModal(false);
+    // It comes and goes while the user works: it must not take the focus nor close an open menu.
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setWindowFlag(Qt::WindowDoesNotAcceptFocus);
+    setFocusPolicy(Qt::NoFocus);
     line_->setObjectName(QStringLiteral("ctl1002"));
     bar_->setObjectName(QStringLiteral("ctl1003"));
     line_->setMinimumWidth(420);
@@ -35,8 +39,12 @@ void ProgressWindow::start(const QString& caption, uint32_t total, bool centre) 
 }
 
 void ProgressWindow::setPosition(uint32_t position, const QString& line) {
-    bar_->setValue(int(std::min<uint32_t>(position, INT32_MAX)));
     line_->setText(line);
+    bar_->setValue(int(std::min<uint32_t>(position, INT32_MAX)));
+    // The bar repaints itself at once while the line waits for the event loop, which a long listing
+    // keeps busy: the line is painted with the bar so that the two never disagree on screen.
+    if (isVisible())
+        line_->repaint();
 }
 
 void ProgressWindow::keyPressEvent(QKeyEvent* event) {

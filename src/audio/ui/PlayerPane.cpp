@@ -323,6 +323,7 @@ void PlayerPane::step(int delta) {
         row_ = row_ <= 0 ? rows - 1 : std::min(row_ - 1, rows - 1);
     else
         row_ = row_ + 1 >= rows ? 0 : row_ + 1;
+    emit rowMadeCurrent(list_, row_);
     if (const CallRecord* r = list_->record(row_))
         loadRecord(*r);
 }

@@ -96,6 +96,11 @@ public:
         session_->setLoadingProbe(std::move(probe));
     }
 
+signals:
+    // Previous or next made another row of the attached list current: the list's view selects it, so
+    // that the user sees which record plays.
+    void rowMadeCurrent(RecordListModel* list, int row);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

@@ -1,6 +1,7 @@
 #include "browse/ui/MainView.h"
 
 #include "browse/Commands.h"
+#include "browse/RecordListModel.h"
 #include "browse/StatusTexts.h"
 #include "browse/ui/CommandKeys.h"
 #include "browse/ui/Icons.h"
@@ -8,8 +9,8 @@
 #include "browse/ui/TreePane.h"
 #include "config/Settings.h"
 #include "config/StringTable.h"
-#include "format/CardRecord.h"
 #include "device/ui/ParametersPage.h"
+#include "format/CardRecord.h"
 #include "phonebook/ui/PhonebookPage.h"
 #include "store/AppState.h"
 #include "store/LoadSink.h"
@@ -89,6 +90,16 @@ MainView::MainView(AppState& state, QWidget* parent) : QWidget(parent), state_(s
         page->hide();
         connect(page, &RecordListPage::command, this, &MainView::onCommand);
         pages_[size_t(type - 1)] = page;
+        // The page summary follows the rows of the page on view, whoever adds or removes them (the
+        // lister, a search, the card going away).
+        const auto report = [this, page, type] {
+            if (currentPage_ == type)
+                emit statusReport(type, page->rowCount());
+        };
+        RecordListModel* model = page->model();
+        connect(model, &QAbstractItemModel::rowsInserted, this, report);
+        connect(model, &QAbstractItemModel::rowsRemoved, this, report);
+        connect(model, &QAbstractItemModel::modelReset, this, report);
     }
     playerPane_ = placeholder(this, QStringLiteral("dlg152"));
     playerPane_->show();

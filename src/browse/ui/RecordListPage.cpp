@@ -6,26 +6,81 @@
 #include "store/AppState.h"
 
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QIdentityProxyModel>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QMouseEvent>
+#include <QStyledItemDelegate>
 #include <QTableView>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 namespace tessa {
 namespace {
 
-// Turns the model's image numbers into the icons of the row image list.
+// Turns the model's image numbers into the icons of the row image list, and its cell colours into the
+// view's brushes. Cells in the default colours leave them to the palette.
 class RowIcons : public QIdentityProxyModel {
 public:
     using QIdentityProxyModel::QIdentityProxyModel;
     QVariant data(const QModelIndex& index, int role) const override {
-        if (role == Qt::DecorationRole) {
+        switch (role) {
+        case Qt::DecorationRole: {
             const QVariant image = QIdentityProxyModel::data(index, RecordListModel::ImageRole);
             if (!image.isValid() || image.toInt() < 0)
                 return {};
             return listImage(ImageList::Row, image.toInt());
         }
-        return QIdentityProxyModel::data(index, role);
+        case Qt::BackgroundRole: {
+            const uint rgb = QIdentityProxyModel::data(index, RecordListModel::BackgroundColourRole).toUInt();
+            return rgb == RecordListModel::kWindowColour ? QVariant() : QVariant(QColor(QRgb(rgb)));
+        }
+        case Qt::ForegroundRole: {
+            const uint rgb = QIdentityProxyModel::data(index, RecordListModel::TextColourRole).toUInt();
+            return rgb == RecordListModel::kWindowTextColour ? QVariant() : QVariant(QColor(QRgb(rgb)));
+        }
+        default:
+            return QIdentityProxyModel::data(index, role);
+        }
+    }
+};
+
+// Draws a cell's own background even when its row is selected, so that the row that plays stays visible
+// as the selection follows it; and shows the whole text of a cell too narrow for it as its tooltip.
+class RowCells : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.data(Qt::BackgroundRole).isValid())
+            option->state &= ~QStyle::State_Selected;
+    }
+
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override {
+        if (event->type() != QEvent::ToolTip || !index.isValid())
+            return QStyledItemDelegate::helpEvent(event, view, option, index);
+        QStyleOptionViewItem cell = option;
+        initStyleOption(&cell, index);
+        if (textIsCut(cell, view))
+            QToolTip::showText(event->globalPos(), cell.text, view->viewport(), cell.rect);
+        else
+            QToolTip::hideText();
+        return true;
+    }
+
+private:
+    static bool textIsCut(const QStyleOptionViewItem& cell, const QAbstractItemView* view) {
+        if (cell.text.isEmpty())
+            return false;
+        const QStyle* style = view->style();
+        const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &cell, view);
+        // The style keeps a margin on each side of the text.
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+        return cell.fontMetrics.horizontalAdvance(cell.text) > textRect.width() - 2 * margin;
     }
 };
 
@@ -38,6 +93,7 @@ RecordListPage::RecordListPage(int pageType, AppState& state, QWidget* parent)
     table_->setObjectName(QStringLiteral("ctl1001"));
     icons_->setSourceModel(model_);
     table_->setModel(icons_);
+    table_->setItemDelegate(new RowCells(table_));
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     table_->setShowGrid(true);
@@ -49,6 +105,9 @@ RecordListPage::RecordListPage(int pageType, AppState& state, QWidget* parent)
     table_->horizontalHeader()->setSectionsClickable(true);
     table_->horizontalHeader()->setHighlightSections(false);
     table_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // The header shows the column the rows are sorted by and the direction; none until a sort.
+    table_->horizontalHeader()->setSortIndicatorShown(true);
+    table_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     table_->setContextMenuPolicy(Qt::CustomContextMenu);
     table_->installEventFilter(this);
     auto* layout = new QVBoxLayout(this);
@@ -58,9 +117,19 @@ RecordListPage::RecordListPage(int pageType, AppState& state, QWidget* parent)
     model_->setModelCode(state_.modelCode);
     applyStoredWidths();
 
-    connect(table_->horizontalHeader(), &QHeaderView::sectionClicked, this,
-            [this](int column) { model_->sortByColumnClick(column); });
-    connect(table_, &QTableView::doubleClicked, this, [this] { emit command(CmdPlay); });
+    connect(table_->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
+        model_->sortByColumnClick(column);
+        showSortIndicator();
+    });
+    // Rows added or set anew leave the list unsorted: the next click sorts ascending again.
+    connect(model_, &QAbstractItemModel::rowsInserted, this, &RecordListPage::showSortIndicator);
+    connect(model_, &QAbstractItemModel::modelReset, this, &RecordListPage::showSortIndicator);
+    connect(model_, &QAbstractItemModel::dataChanged, this, &RecordListPage::showSortIndicator);
+    // A double click plays the row under the mouse; one on the empty space below the rows plays nothing.
+    connect(table_, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (index.isValid())
+            emit command(CmdPlay);
+    });
     connect(table_, &QTableView::clicked, this, [this](const QModelIndex& index) {
         // The mark command is posted, so the click has finished selecting the row first.
         if (index.isValid() && index.column() == RecordListModel::ColumnMark)
@@ -90,6 +159,14 @@ void RecordListPage::applyStoredWidths() {
     }
 }
 
+void RecordListPage::showSortIndicator() {
+    QHeaderView* header = table_->horizontalHeader();
+    const int column = model_->sortColumn();
+    const Qt::SortOrder order = model_->sortAscending() ? Qt::AscendingOrder : Qt::DescendingOrder;
+    if (header->sortIndicatorSection() != column || header->sortIndicatorOrder() != order)
+        header->setSortIndicator(column, order);
+}
+
 int RecordListPage::rowCount() const {
     return model_->rowCount();
 }
@@ -100,6 +177,15 @@ std::vector<int> RecordListPage::selectedRows() const {
         rows.push_back(index.row());
     std::sort(rows.begin(), rows.end());
     return rows;
+}
+
+void RecordListPage::selectRow(int row) {
+    const QModelIndex at = table_->model()->index(row, 0);
+    if (!at.isValid())
+        return;
+    table_->selectionModel()->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect |
+                                                      QItemSelectionModel::Rows);
+    table_->scrollTo(at);
 }
 
 std::vector<int> RecordListPage::columnWidths() const {

@@ -24,6 +24,8 @@ public:
     int rowCount() const;
     // Rows selected, in row order.
     std::vector<int> selectedRows() const;
+    // Makes the row the only selected one and the current one, scrolled into view.
+    void selectRow(int row);
     // The VX5 shows the remark column, 120 wide; the VX7 hides it.
     void setModelCode(int modelCode);
     void relabel();
@@ -40,6 +42,8 @@ protected:
 
 private:
     void applyStoredWidths();
+    // The header's sort indicator follows the model's sort column and direction.
+    void showSortIndicator();
 
     int pageType_;
     AppState& state_;

@@ -146,7 +146,8 @@ void reload(benchmark::State& state, bool withContacts) {
         named = 0;
         LogReadHandlers handlers;
         handlers.record = [&](uint32_t, uint32_t, CallRecord* r) { named += r && !r->name.empty(); };
-        readCardLog(fixture().cardLog, 'E', ModelVX7, withContacts ? &contacts : nullptr, nullptr, handlers);
+        readCardLog(fixture().cardLog, platform::Area::User, 'E', ModelVX7,
+                    withContacts ? &contacts : nullptr, nullptr, handlers);
         benchmark::DoNotOptimize(named);
     }
     state.counters["named"] = double(named);

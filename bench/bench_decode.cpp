@@ -94,7 +94,7 @@ void cardDecode(benchmark::State& state, int model, bool withContacts) {
         size_t kept = 0;
         LogReadHandlers handlers;
         handlers.record = [&](uint32_t, uint32_t, CallRecord* r) { kept += r != nullptr; };
-        readCardLog(path, 'E', model, list, nullptr, handlers);
+        readCardLog(path, platform::Area::User, 'E', model, list, nullptr, handlers);
         benchmark::DoNotOptimize(kept);
     }
     state.SetItemsProcessed(state.iterations() * kRecords);
@@ -106,7 +106,7 @@ void monthDecode(benchmark::State& state) {
         size_t kept = 0;
         LogReadHandlers handlers;
         handlers.record = [&](uint32_t, uint32_t, CallRecord* r) { kept += r != nullptr; };
-        readMonthLog(path, nullptr, handlers);
+        readMonthLog(path, platform::Area::User, nullptr, handlers);
         benchmark::DoNotOptimize(kept);
     }
     state.SetItemsProcessed(state.iterations() * kRecords);
@@ -126,7 +126,7 @@ void monthResolve(benchmark::State& state, bool withContacts) {
                 named += !r->name.empty();
             }
         };
-        readMonthLog(path, nullptr, handlers);
+        readMonthLog(path, platform::Area::User, nullptr, handlers);
         benchmark::DoNotOptimize(named);
     }
     state.SetItemsProcessed(state.iterations() * kRecords);

@@ -26,6 +26,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         (void)cardRemark(*r);
         (void)r->fullPath.text();
     };
-    readMonthLog(file.fileName(), nullptr, handlers);
+    readMonthLog(file.fileName(), tessa::platform::Area::User, nullptr, handlers);
     return 0;
 }

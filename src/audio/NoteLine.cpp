@@ -1,10 +1,10 @@
 #include "audio/NoteLine.h"
 
 #include "format/ContainerHeader.h"
+#include "platform/ConfinedFiles.h"
 #include "platform/NativePath.h"
 
 #include <cstring>
-#include <QFile>
 
 namespace tessa {
 namespace {
@@ -62,16 +62,15 @@ std::optional<QByteArray> findNoteLine(const uint8_t* area, size_t length) {
     return std::nullopt;
 }
 
-std::optional<QByteArray> readNoteLine(const QString& programPath) {
+std::optional<QByteArray> readNoteLine(const QString& programPath, platform::Area area) {
     const QString native = platform::nativePath(programPath);
     if (native.isEmpty())
         return std::nullopt;
-    QFile file(native);
-    if (!file.open(QIODevice::ReadOnly) || !file.seek(qint64(ContainerHeader::kTextAreaOffset)))
+    QByteArray text;
+    if (platform::readFilePart(native, area, qint64(ContainerHeader::kTextAreaOffset), qint64(kAreaSize),
+                               &text) != platform::FileError::None)
         return std::nullopt;
-    uint8_t area[kAreaSize] = {};
-    const qint64 got = file.read(reinterpret_cast<char*>(area), qint64(kAreaSize));
-    return findNoteLine(area, got > 0 ? size_t(got) : 0);
+    return findNoteLine(reinterpret_cast<const uint8_t*>(text.constData()), size_t(text.size()));
 }
 
 } // namespace tessa

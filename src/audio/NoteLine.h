@@ -4,6 +4,8 @@
 // line the area ends with, that is neither blank filler nor a bookmark element. The record list shows
 // it as the recording's name on the VX5.
 
+#include "platform/FileRoots.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -18,6 +20,8 @@ std::optional<QByteArray> findNoteLine(const uint8_t* area, size_t length);
 
 // Reads the text area of the container recording at programPath (opened for reading only) and scans
 // it. nullopt when the file cannot be opened or holds no note.
-std::optional<QByteArray> readNoteLine(const QString& programPath);
+// The file is read through the confined file layer in the area (a record's path by default).
+std::optional<QByteArray> readNoteLine(const QString& programPath,
+                                       platform::Area area = platform::Area::CardOrBackup);
 
 } // namespace tessa

@@ -3,6 +3,7 @@
 #include "audio/Bookmark.h"
 #include "config/ProgramFolder.h"
 #include "format/ContainerHeader.h"
+#include "platform/ConfinedFiles.h"
 #include "platform/NativePath.h"
 
 #include <algorithm>
@@ -84,13 +85,13 @@ const char* openStatusText(OpenStatus status) {
     return "";
 }
 
-RecordingFacts inspectRecording(const QString& programPath) {
+RecordingFacts inspectRecording(const QString& programPath, platform::Area area) {
     using namespace open_recording_internal;
     RecordingFacts facts;
     facts.container = recordingLayout(programPath, ContainerHeader{}).container;
     const QString native = platform::nativePath(programPath);
     QFile file(native);
-    if (native.isEmpty() || !file.open(QIODevice::ReadOnly))
+    if (native.isEmpty() || platform::openForReading(file, native, area) != platform::FileError::None)
         return facts;
     const HeaderFields fields = readHeader(file, programPath);
     facts.dataOffset = fields.layout.dataOffset;
@@ -123,7 +124,7 @@ void OpenRecording::closeFile() {
     fileOpen_ = false;
 }
 
-OpenStatus OpenRecording::open(const QString& programPath) {
+OpenStatus OpenRecording::open(const QString& programPath, platform::Area area) {
     using namespace open_recording_internal;
     std::lock_guard lock(mutex_);
     ++generation_;
@@ -135,7 +136,7 @@ OpenStatus OpenRecording::open(const QString& programPath) {
 
     const QString native = platform::nativePath(programPath);
     file_.setFileName(native);
-    if (native.isEmpty() || !file_.open(QIODevice::ReadOnly))
+    if (native.isEmpty() || platform::openForReading(file_, native, area) != platform::FileError::None)
         return OpenStatus::CannotOpen;
     fileOpen_ = true;
     const auto fail = [this](OpenStatus status) {

@@ -10,6 +10,7 @@
 
 #include "audio/CodecTable.h"
 #include "audio/RecordingWriter.h"
+#include "platform/FileRoots.h"
 
 #include <atomic>
 #include <cstddef>
@@ -51,7 +52,10 @@ struct RecordingFacts {
     uint32_t duration = 0; // 0 whenever status is not Opened
     std::optional<BookmarkSpan> bookmark;
 };
-RecordingFacts inspectRecording(const QString& programPath);
+// Recordings are read through the confined file layer: a path from a record stays inside the card or the
+// backup root (the default); a path the user gave is Area::User.
+RecordingFacts inspectRecording(const QString& programPath,
+                                platform::Area area = platform::Area::CardOrBackup);
 
 class OpenRecording {
 public:
@@ -66,7 +70,8 @@ public:
     // Opens a recording (program path) and reads it whole into memory. The decoded PCM file is made
     // anew, empty, whatever the coding, and so is the decoder. After a failure nothing can be read
     // (duration 0), but the coding, output mode and bookmark stay as far as the header was read.
-    OpenStatus open(const QString& programPath);
+    // Only a regular file inside the area opens (never a FIFO or device, never blocking).
+    OpenStatus open(const QString& programPath, platform::Area area = platform::Area::CardOrBackup);
 
     // The loading thread's work: for IMA ADPCM the pre-decode, then every second for the waveform,
     // handed to `second` with (samples, n, duration). It stops, returning false, as soon as `stop` is

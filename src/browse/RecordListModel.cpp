@@ -56,12 +56,12 @@ QString noteText(const QByteArray& note) {
         .left(kMaxRemarkCharacters);
 }
 
-QString remarkName(const CallRecord& record, const QString& path) {
+QString remarkName(const CallRecord& record, const QString& path, platform::Area area) {
     if (hasRemark(record))
         return cardRemark(record);
     if (!isContainerPath(path))
         return {};
-    const auto note = readNoteLine(path);
+    const auto note = readNoteLine(path, area);
     return note ? noteText(*note) : QString();
 }
 
@@ -139,6 +139,11 @@ int RecordListModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : kColumnCount;
 }
 
+// Rows of the card and backup views name card or backup files; imported rows name files the user picked.
+platform::Area RecordListModel::recordingArea() const {
+    return pageType_ == PageImport ? platform::Area::User : platform::Area::CardOrBackup;
+}
+
 RecordListModel::Row* RecordListModel::rowAt(int row) const {
     return row >= 0 && size_t(row) < rows_.size() ? const_cast<Row*>(&rows_[size_t(row)]) : nullptr;
 }
@@ -163,7 +168,7 @@ QString RecordListModel::textOf(Row& row, int column) const {
     case ColumnRecordingLength: {
         if (row.pending & textBit(ColumnRecordingLength)) {
             row.pending &= uint16_t(~textBit(ColumnRecordingLength));
-            row.recordingLength = displayLength(record->fullPath.text());
+            row.recordingLength = displayLength(record->fullPath.text(), recordingArea());
         }
         const uint32_t length = row.recordingLength;
         return durationText(int32_t(length != 0 ? length : uint32_t(record->recordingDuration)));
@@ -174,7 +179,7 @@ QString RecordListModel::textOf(Row& row, int column) const {
         // Kept once made: it may mean reading the container recording.
         row.pending &= uint16_t(~textBit(ColumnRemark));
         RowExtras& extras = row.ensureExtras();
-        extras.text[ColumnRemark] = remarkName(*record, record->fullPath.text());
+        extras.text[ColumnRemark] = remarkName(*record, record->fullPath.text(), recordingArea());
         extras.ownText |= textBit(ColumnRemark);
         return extras.text[ColumnRemark];
     }

@@ -11,6 +11,7 @@
 
 #include "browse/RecordSort.h"
 #include "format/CallRecord.h"
+#include "platform/FileRoots.h"
 #include "store/RecordLease.h"
 
 #include <array>
@@ -136,6 +137,7 @@ private:
     // Cell text and image as drawn; file-system parts are made once and kept in the row.
     QString textOf(Row& row, int column) const;
     int imageOf(Row& row, int column) const;
+    platform::Area recordingArea() const;
     bool sortRows(int column, bool ascending);
     void rebuildRowIndex() const;
     void readLabels();

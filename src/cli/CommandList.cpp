@@ -2,11 +2,13 @@
 #include "cli/Command.h"
 #include "cli/ConvertCommand.h"
 #include "cli/DecodeCommand.h"
+#include "cli/DeleteCommand.h"
 #include "cli/DemoCardCommand.h"
 #include "cli/DrivesCommand.h"
 #include "cli/ImportCommand.h"
 #include "cli/LogCommand.h"
 #include "cli/PhonebookCommand.h"
+#include "cli/MarkCommand.h"
 #include "cli/RecordingCommand.h"
 #include "cli/RepairCommand.h"
 #include "cli/VerifyCommand.h"
@@ -17,6 +19,8 @@ const std::vector<std::unique_ptr<Command>>& commandList() {
     static const std::vector<std::unique_ptr<Command>> commands = [] {
         std::vector<std::unique_ptr<Command>> list;
         list.push_back(std::make_unique<LogCommand>());
+        list.push_back(std::make_unique<MarkCommand>());
+        list.push_back(std::make_unique<DeleteCommand>());
         list.push_back(std::make_unique<RecordingCommand>());
         list.push_back(std::make_unique<DecodeCommand>());
         list.push_back(std::make_unique<ConvertCommand>());

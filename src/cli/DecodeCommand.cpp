@@ -4,6 +4,7 @@
 #include "audio/OpenRecording.h"
 #include "audio/PcmExpander.h"
 #include "audio/WavWriter.h"
+#include "cli/UserPaths.h"
 
 #include <vector>
 
@@ -17,9 +18,13 @@ int DecodeCommand::run(const Args& args, Io io) const {
         return usageError(io, QStringLiteral("decode needs FILE and OUT.wav"));
     const QString path = args.positional().at(0);
     const QString outPath = args.positional().at(1);
+    if (const int refused = checkReadableFile(io, path); refused != ExitOk)
+        return refused;
+    if (const int refused = checkOutputFile(io, path, outPath); refused != ExitOk)
+        return refused;
 
     OpenRecording recording;
-    const OpenStatus status = recording.open(path);
+    const OpenStatus status = recording.open(userNativePath(path), platform::Area::User);
     if (status != OpenStatus::Opened)
         return inputError(
             io, QStringLiteral("cannot play %1: %2").arg(path, QLatin1String(openStatusText(status))));

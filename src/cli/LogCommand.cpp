@@ -6,6 +6,7 @@
 #include "cli/RecordOutput.h"
 #include "config/ProgramFolder.h"
 #include "export/SpreadsheetExport.h"
+#include "cli/UserPaths.h"
 #include "format/CardRecord.h"
 #include "phonebook/ContactList.h"
 #include "platform/NativePath.h"
@@ -62,9 +63,9 @@ int LogCommand::run(const Args& args, Io io) const {
             drive = 'E';
     }
 
-    const QString native = platform::nativePath(file);
-    if (native.isEmpty() || !QFileInfo(native).isFile())
-        return inputError(io, QStringLiteral("cannot open %1: no such file").arg(file));
+    if (const int refused = checkReadableFile(io, file); refused != ExitOk)
+        return refused;
+    const QString native = userNativePath(file);
 
     const bool json = args.has(QStringLiteral("json"));
     const bool workbook = args.has(QStringLiteral("xlsx"));
@@ -113,9 +114,10 @@ int LogCommand::run(const Args& args, Io io) const {
             printRecordText(io.out, *record, remarkModel);
         first = false;
     };
-    const LogReadStatus status =
-        monthLog ? readMonthLog(file, nullptr, handlers)
-                 : readCardLog(file, drive, model, withContacts ? &contacts : nullptr, nullptr, handlers);
+    const LogReadStatus status = monthLog
+                                     ? readMonthLog(native, platform::Area::User, nullptr, handlers)
+                                     : readCardLog(native, platform::Area::User, drive, model,
+                                                   withContacts ? &contacts : nullptr, nullptr, handlers);
     if (status == LogReadStatus::Unreadable) {
         if (json)
             io.out << "]\n";

@@ -3,40 +3,46 @@
 #include "audio/NoteLine.h"
 #include "audio/OpenRecording.h"
 #include "cli/Json.h"
+#include "cli/UserPaths.h"
 #include "format/ContainerHeader.h"
-#include "platform/NativePath.h"
+#include "platform/ConfinedFiles.h"
 #include "store/RecordingFiles.h"
 #include "store/Remark.h"
 
-#include <QFile>
+#include <cstring>
 
 namespace tessa::cli {
 
 int RecordingCommand::run(const Args& args, Io io) const {
     if (args.positional().size() != 1)
         return usageError(io, QStringLiteral("recording needs exactly one FILE"));
-    const QString path = args.positional().first();
-    const QString native = platform::nativePath(path);
-    QFile file(native);
-    if (native.isEmpty() || !file.open(QIODevice::ReadOnly))
-        return inputError(io, QStringLiteral("cannot open %1").arg(path));
+    const QString typed = args.positional().first();
+    if (const int refused = checkReadableFile(io, typed); refused != ExitOk)
+        return refused;
+    // The user's file, whatever folder it is in; read by its real path.
+    const QString path = userNativePath(typed);
+    constexpr platform::Area user = platform::Area::User;
 
     const bool container = isContainerPath(path);
     uint32_t dataOffset = kPlainWavDataOffset;
     uint32_t formatCode = codecOf(Coding::ImaAdpcm).formatCode; // a plain WAV recording's coding
     if (container) {
         ContainerHeader header{};
-        if (file.read(reinterpret_cast<char*>(&header), sizeof header) != qint64(sizeof header))
-            return inputError(io, QStringLiteral("%1 is too short for a container header").arg(path));
+        QByteArray head;
+        if (platform::readFilePart(path, user, 0, qint64(sizeof header), &head) !=
+                platform::FileError::None ||
+            head.size() != qsizetype(sizeof header))
+            return inputError(io, QStringLiteral("%1 is too short for a container header").arg(typed));
+        std::memcpy(&header, head.constData(), sizeof header);
         dataOffset = header.dataOffset;
         formatCode = header.formatCode;
     }
-    const uint32_t stored = storedDuration(path);
-    const uint32_t shown = displayLength(path);
-    const RecordingFacts facts = inspectRecording(path);
+    const uint32_t stored = storedDuration(path, user);
+    const uint32_t shown = displayLength(path, user);
+    const RecordingFacts facts = inspectRecording(path, user);
     std::optional<QString> note;
     if (container) {
-        if (const auto bytes = readNoteLine(path))
+        if (const auto bytes = readNoteLine(path, user))
             note = remarkText(reinterpret_cast<const uint8_t*>(bytes->constData()), size_t(bytes->size()));
     }
     const std::optional<BookmarkSpan>& bookmark = facts.bookmark; // only containers carry one

@@ -350,6 +350,33 @@ FileStatus statFile(const QString& nativePath, Area area) {
     return status;
 }
 
+FileStatus statFileInside(const QString& nativePath, const QString& rootNative) {
+    FileStatus status;
+    Target target = resolveTarget(nativePath, Area::User, true);
+    if (target.error == FileError::None && !target.real.isEmpty())
+        target.error = confineTo(target.real, rootNative);
+    status.realPath = decodeNativeName(target.real);
+    if (target.error != FileError::None) {
+        status.error = target.error;
+        return status;
+    }
+    if (!target.exists)
+        return status;
+    status.error = FileError::None;
+    status.kind = kindOfMode(target.st.st_mode);
+    status.size = S_ISREG(target.st.st_mode) ? qint64(target.st.st_size) : 0;
+    status.identity = identityOf(target.st);
+    return status;
+}
+
+FileIdentity fileIdentity(const QString& nativePath) {
+    struct stat st {};
+    if (nativePath.isEmpty() || nativePath.contains(QChar(0)) ||
+        ::stat(encodeNativeName(nativePath).constData(), &st) != 0)
+        return {};
+    return identityOf(st);
+}
+
 bool sameFile(const QString& a, Area areaA, const QString& b, Area areaB) {
     const FileStatus first = statFile(a, areaA);
     if (first.error != FileError::None)
@@ -460,6 +487,20 @@ int ConfinedFile::release() {
     const int fd = fd_;
     fd_ = -1;
     return fd;
+}
+
+FileError openForReading(QFile& file, const QString& nativePath, Area area) {
+    file.close();
+    ConfinedFile confined;
+    if (const FileError error = confined.open(nativePath, area, ConfinedFile::Mode::Read);
+        error != FileError::None)
+        return error;
+    const int fd = confined.release();
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return FileError::Io;
+    }
+    return FileError::None;
 }
 
 // Whole-file helpers --------------------------------------------------------------------------------

@@ -41,6 +41,7 @@
 #include <cstdint>
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QFile>
 #include <QString>
 #include <vector>
 
@@ -65,6 +66,14 @@ struct FileStatus {
     QString realPath;
 };
 FileStatus statFile(const QString& nativePath, Area area);
+// The same, confined to a root the caller names instead of an area: for a drive that is being tested for
+// a card before it becomes the card in use.
+FileStatus statFileInside(const QString& nativePath, const QString& rootNative);
+
+// The identity of whatever the path reaches (links followed), or an invalid identity. Nothing is opened
+// and nothing is confined: an identity is only ever compared with one of a confined file, and a file
+// outside an area can never equal a file inside it.
+FileIdentity fileIdentity(const QString& nativePath);
 
 // True when both paths reach one existing file (each inside its area).
 bool sameFile(const QString& a, Area areaA, const QString& b, Area areaB);
@@ -117,6 +126,10 @@ private:
     QString realPath_;
     FileIdentity identity_;
 };
+
+// Opens a regular file for reading through the layer and hands it to a QFile (which closes it), for
+// readers written against QIODevice. Reads through the QFile are not seen by the fault seam.
+FileError openForReading(QFile& file, const QString& nativePath, Area area);
 
 // Reads a whole regular file; TooLarge (with nothing read) when it is larger than maxBytes.
 FileError readWholeFile(const QString& nativePath, Area area, QByteArray* bytes,

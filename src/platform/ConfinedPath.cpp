@@ -131,6 +131,16 @@ FileError confine(const QByteArray& real, Area area) {
     return FileError::Outside;
 }
 
+FileError confineTo(const QByteArray& real, const QString& rootNative) {
+    if (rootNative.isEmpty())
+        return FileError::NoRoot;
+    const QByteArray rootReal = realPathOf(stripTrailingSlashes(absoluteBytes(rootNative)));
+    if (rootReal.isEmpty())
+        return FileError::Vanished;
+    return underByName(real, rootReal) || underByIdentity(real, rootReal) ? FileError::None
+                                                                          : FileError::Outside;
+}
+
 Target resolveTarget(const QString& nativePath, Area area, bool mayBeMissing) {
     Target target;
     if (nativePath.isEmpty() || nativePath.contains(QChar(0))) {

@@ -31,4 +31,8 @@ Target resolveTarget(const QString& nativePath, Area area, bool mayBeMissing);
 // when no root of it exists any more, else Outside.
 FileError confine(const QByteArray& real, Area area);
 
+// None when the real path lies inside the given root folder, Vanished when that folder does not exist,
+// else Outside.
+FileError confineTo(const QByteArray& real, const QString& rootNative);
+
 } // namespace tessa::platform::confined_path_internal

@@ -1,11 +1,10 @@
 #include "store/CallLogFile.h"
 
 #include "format/CardRecord.h"
-#include "platform/NativePath.h"
+#include "platform/ConfinedFiles.h"
 #include "store/CardRecordCodec.h"
 
 #include <cstring>
-#include <QFile>
 #include <vector>
 
 namespace tessa {
@@ -16,14 +15,17 @@ constexpr size_t kBatchRecords = 256;
 
 class BatchReader {
 public:
-    BatchReader(QFile& file, size_t recordSize) : file_(file), recordSize_(recordSize) {}
-    // The next whole record, or null at the end of the data actually present.
+    BatchReader(platform::ConfinedFile& file, size_t recordSize) : file_(file), recordSize_(recordSize) {}
+    // The next whole record, or null at the end of the data actually present (or at a read error).
     const uint8_t* next() {
         if (pos_ == filled_) {
             buffer_.resize(kBatchRecords * recordSize_);
-            const qint64 got = file_.read(reinterpret_cast<char*>(buffer_.data()), qint64(buffer_.size()));
+            size_t got = 0;
+            if (file_.readAt(offset_, buffer_.data(), buffer_.size(), &got) != platform::FileError::None)
+                got = 0;
             pos_ = 0;
-            filled_ = got > 0 ? size_t(got) / recordSize_ * recordSize_ : 0;
+            filled_ = got / recordSize_ * recordSize_;
+            offset_ += qint64(filled_);
             if (filled_ == 0)
                 return nullptr;
         }
@@ -33,8 +35,9 @@ public:
     }
 
 private:
-    QFile& file_;
+    platform::ConfinedFile& file_;
     size_t recordSize_;
+    qint64 offset_ = 0;
     std::vector<uint8_t> buffer_;
     size_t pos_ = 0;
     size_t filled_ = 0;
@@ -44,12 +47,9 @@ bool quitting(const std::atomic<bool>* quit) {
     return quit && quit->load(std::memory_order_relaxed);
 }
 
-bool openLog(QFile& file, const QString& path) {
-    const QString native = platform::nativePath(path);
-    if (native.isEmpty())
-        return false;
-    file.setFileName(native);
-    return file.open(QIODevice::ReadOnly);
+bool openLog(platform::ConfinedFile& file, const QString& nativePath, platform::Area area) {
+    return !nativePath.isEmpty() &&
+           file.open(nativePath, area, platform::ConfinedFile::Mode::Read) == platform::FileError::None;
 }
 
 } // namespace
@@ -84,13 +84,17 @@ void boundMonthLogStrings(CallRecord& record) {
     record.fullPath.bound<259>();
 }
 
-LogReadStatus readCardLog(const QString& path, char driveLetter, int modelCode, const ContactList* contacts,
-                          const std::atomic<bool>* quit, const LogReadHandlers& handlers) {
-    QFile file;
-    if (!openLog(file, path))
+LogReadStatus readCardLog(const QString& nativePath, platform::Area area, char driveLetter, int modelCode,
+                          const ContactList* contacts, const std::atomic<bool>* quit,
+                          const LogReadHandlers& handlers) {
+    platform::ConfinedFile file;
+    if (!openLog(file, nativePath, area))
+        return LogReadStatus::Unreadable;
+    const qint64 size = file.size();
+    if (size < 0)
         return LogReadStatus::Unreadable;
     const size_t recordSize = cardRecordSize(modelCode);
-    const uint32_t count = uint32_t(std::min<qint64>(file.size() / qint64(recordSize), UINT32_MAX));
+    const uint32_t count = uint32_t(std::min<qint64>(size / qint64(recordSize), UINT32_MAX));
     if (count == 0)
         return LogReadStatus::Empty;
 
@@ -105,7 +109,6 @@ LogReadStatus readCardLog(const QString& path, char driveLetter, int modelCode, 
             }
         if (!live)
             return LogReadStatus::NoLiveRecord;
-        file.seek(0);
     }
 
     if (handlers.started)
@@ -133,12 +136,15 @@ LogReadStatus readCardLog(const QString& path, char driveLetter, int modelCode, 
     return LogReadStatus::Read;
 }
 
-LogReadStatus readMonthLog(const QString& path, const std::atomic<bool>* quit,
+LogReadStatus readMonthLog(const QString& nativePath, platform::Area area, const std::atomic<bool>* quit,
                            const LogReadHandlers& handlers) {
-    QFile file;
-    if (!openLog(file, path))
+    platform::ConfinedFile file;
+    if (!openLog(file, nativePath, area))
         return LogReadStatus::Unreadable;
-    const uint32_t count = uint32_t(std::min<qint64>(file.size() / qint64(kMonthLogRecordSize), UINT32_MAX));
+    const qint64 size = file.size();
+    if (size < 0)
+        return LogReadStatus::Unreadable;
+    const uint32_t count = uint32_t(std::min<qint64>(size / qint64(kMonthLogRecordSize), UINT32_MAX));
     if (count == 0)
         return LogReadStatus::Empty;
     if (handlers.started)

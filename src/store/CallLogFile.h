@@ -4,6 +4,7 @@
 // and the paths of month logs.
 
 #include "format/CallRecord.h"
+#include "platform/FileRoots.h"
 
 #include <atomic>
 #include <functional>
@@ -42,12 +43,15 @@ struct LogReadHandlers {
     std::function<void(uint32_t done, uint32_t count, CallRecord* kept)> record;
 };
 
-// Reads a card log; records are decoded with the drive letter and model code and named from contacts.
-// Stops early, returning what it has, when quit is set or the file ends short of its first size.
-LogReadStatus readCardLog(const QString& path, char driveLetter, int modelCode, const ContactList* contacts,
-                          const std::atomic<bool>* quit, const LogReadHandlers& handlers);
-// Reads a month log; live records are bounded and given their index.
-LogReadStatus readMonthLog(const QString& path, const std::atomic<bool>* quit,
+// Reads a card log (a native path, opened through the confined file layer in the given area: Card for
+// the card in use, User for a file the user named); records are decoded with the drive letter and model
+// code and named from contacts. Stops early, returning what it has, when quit is set or the file ends
+// short of its first size. A log that is not a regular file, or lies outside the area, is Unreadable.
+LogReadStatus readCardLog(const QString& nativePath, platform::Area area, char driveLetter, int modelCode,
+                          const ContactList* contacts, const std::atomic<bool>* quit,
+                          const LogReadHandlers& handlers);
+// Reads a month log (native path; area Backup, or User); live records are bounded and given their index.
+LogReadStatus readMonthLog(const QString& nativePath, platform::Area area, const std::atomic<bool>* quit,
                            const LogReadHandlers& handlers);
 
 } // namespace tessa

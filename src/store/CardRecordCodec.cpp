@@ -2,11 +2,11 @@
 
 #include "phonebook/ContactList.h"
 #include "platform/CodePage.h"
+#include "platform/ConfinedFiles.h"
 #include "platform/NativePath.h"
 #include "store/RecordingFiles.h"
 
 #include <cstring>
-#include <QFile>
 
 namespace tessa {
 namespace {
@@ -255,32 +255,36 @@ std::optional<std::array<uint8_t, 256>> buildCardRecord(char driveLetter, const 
     return encodeCardFields(fields, modelCode);
 }
 
-bool encodeCardRecord(char driveLetter, const QString& recordingName, int modelCode) {
+EncodeOutcome encodeCardRecord(char driveLetter, const QString& recordingName, int modelCode) {
+    EncodeOutcome outcome;
     const QString month = recordingName.left(6);
     const QString drive = QChar(uint8_t(driveLetter)) + QStringLiteral(":\\");
     const QString fullPath = modelCode == ModelVX5
                                  ? drive + QStringLiteral("RECORD\\%1\\%2").arg(month, recordingName)
                                  : drive + month + QLatin1Char('\\') + recordingName;
-    if (!parseRecordingName(recordingName))
-        return false;
-    const auto record = buildCardRecord(driveLetter, recordingName, modelCode, storedDuration(fullPath));
-    if (!record)
-        return false;
+    const auto record = parseRecordingName(recordingName)
+                            ? buildCardRecord(driveLetter, recordingName, modelCode,
+                                              storedDuration(fullPath, platform::Area::Card))
+                            : std::nullopt;
+    if (!record) {
+        outcome.nameRejected = true;
+        return outcome;
+    }
     const QString logPath = platform::nativePath(drive + QStringLiteral("CallLog.dat"));
-    if (logPath.isEmpty())
-        return false;
-    QFile log(logPath);
-    if (!log.open(QIODevice::WriteOnly | QIODevice::Append))
-        return false;
+    if (logPath.isEmpty()) {
+        outcome.written = platform::FileError::Vanished;
+        return outcome;
+    }
     const qint64 size = qint64(cardRecordSize(modelCode));
     // A log whose length is not a whole number of records (a torn write) would shift every appended
-    // record off its slot and make it unreadable: start the new record on the next boundary instead.
-    if (const qint64 torn = log.size() % size; torn != 0) {
-        const QByteArray padding(int(size - torn), '\0');
-        if (log.write(padding) != padding.size())
-            return false;
-    }
-    return log.write(reinterpret_cast<const char*>(record->data()), size) == size;
+    // record off its slot and make it unreadable: the new record starts on the next boundary instead.
+    platform::AppendOptions options;
+    options.create = true;
+    options.alignTo = size;
+    outcome.written =
+        platform::appendToFile(logPath, platform::Area::Card,
+                               QByteArrayView(reinterpret_cast<const char*>(record->data()), size), options);
+    return outcome;
 }
 
 } // namespace tessa

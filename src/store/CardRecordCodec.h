@@ -5,6 +5,7 @@
 
 #include "format/CallRecord.h"
 #include "format/CardRecord.h"
+#include "platform/FileError.h"
 
 #include <array>
 #include <optional>
@@ -61,8 +62,16 @@ std::optional<std::array<uint8_t, 256>> encodeCardFields(const CardRecordFields&
 std::optional<std::array<uint8_t, 256>> buildCardRecord(char driveLetter, const QString& recordingName,
                                                         int modelCode, uint32_t durationSeconds);
 
+// What appending a rebuilt record gave.
+struct EncodeOutcome {
+    bool nameRejected = false;                               // the name breaks the grammar: nothing written
+    platform::FileError written = platform::FileError::None; // the append (None when it went in whole)
+    bool appended() const { return !nameRejected && written == platform::FileError::None; }
+};
+
 // Builds the card record for a recording of the card on driveLetter (its duration measured from the file)
-// and appends it to the card's CallLog.dat. False when the name is rejected or the log cannot be opened.
-bool encodeCardRecord(char driveLetter, const QString& recordingName, int modelCode);
+// and appends it to the card's CallLog.dat (created when missing) through the confined file layer: a full
+// or pulled card is reported, and a failed append leaves the log as it was.
+EncodeOutcome encodeCardRecord(char driveLetter, const QString& recordingName, int modelCode);
 
 } // namespace tessa

@@ -3,12 +3,9 @@
 #include "config/ProgramFolder.h"
 #include "config/Settings.h"
 #include "format/CardRecord.h"
-#include "platform/FileRoots.h"
+#include "platform/ConfinedFiles.h"
 #include "platform/NativePath.h"
 #include "store/AppState.h"
-
-#include <QFile>
-#include <QFileInfo>
 
 namespace tessa {
 namespace {
@@ -20,9 +17,15 @@ QString cardRootFile(char letter, const char* name) {
     return QStringLiteral("%1:\\%2").arg(QChar::fromLatin1(letter), QLatin1String(name));
 }
 
-bool cardFileExists(const QString& programPath) {
-    const QString native = platform::nativePath(programPath);
-    return !native.isEmpty() && QFileInfo(native).isFile();
+// A regular file in the card's root whose real path stays on the card: a CallLog.dat or PhoneBook.dat
+// that is a link to somewhere else does not make a card (nothing would read or write it anyway).
+bool cardFileExists(char letter, const char* name) {
+    const auto volume = platform::volumeTable().volume(letter);
+    const QString native = platform::nativePath(cardRootFile(letter, name));
+    if (!volume || native.isEmpty())
+        return false;
+    const platform::FileStatus status = platform::statFileInside(native, volume->root);
+    return status.error == platform::FileError::None && status.kind == platform::EntryKind::File;
 }
 
 void callScanHook(const std::function<void()>& hook) {
@@ -41,7 +44,7 @@ QString phonebookPath(char letter) {
 }
 
 bool phonebookPresent(char letter) {
-    return cardFileExists(phonebookPath(letter));
+    return cardFileExists(letter, "PhoneBook.dat");
 }
 
 int modelOfCard(char letter) {
@@ -55,7 +58,7 @@ bool isCard(const platform::Volume& volume) {
         return false;
     if (platform::volumeTable().space(volume).totalBytes < kSmallestCardBytes)
         return false;
-    return cardFileExists(cardLogPath(volume.letter));
+    return cardFileExists(volume.letter, "CallLog.dat");
 }
 
 bool cardPresent(char letter) {
@@ -69,10 +72,12 @@ bool cardPresent(char letter) {
 void copyBeepFiles(char letter) {
     for (const char* name : {"beep1.wav", "beep3.wav"}) {
         const QString target = platform::nativePath(cardRootFile(letter, name));
-        if (target.isEmpty() || QFileInfo::exists(target) || QFileInfo(target).isSymLink())
+        if (target.isEmpty())
             continue;
-        // QFile::copy refuses an existing destination, so a file appearing meanwhile is kept too.
-        QFile::copy(shippedConfigFile(QLatin1String(name)), target);
+        // Never replaces what is there (a file, or a link of any kind); a half-written copy never
+        // appears under the name the recorder plays.
+        platform::copyFile(shippedConfigFile(QLatin1String(name)), platform::Area::User, target,
+                           platform::Area::Card, platform::Replace::Never);
     }
 }
 

@@ -49,6 +49,9 @@ public:
 
     virtual void updateFreeSpace() = 0;
     virtual void showRebuildActivity(char driveLetter, bool active) = 0;
+    // The rebuild of a drive's call log stopped because the card took no more (full, write-protected or
+    // removed); what was appended before stays.
+    virtual void rebuildFailed(char driveLetter) { (void)driveLetter; }
 
     // Offers the backup of a freshly loaded card (automatic backup). Returns true when the user started
     // it. Until the backup dialog exists, nothing is offered.

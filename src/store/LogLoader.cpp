@@ -1,7 +1,9 @@
 #include "store/LogLoader.h"
 
 #include "config/Settings.h"
+#include "platform/ConfinedFiles.h"
 #include "platform/NativePath.h"
+#include "platform/VolumeTable.h"
 #include "store/AppState.h"
 #include "store/CallLogFile.h"
 #include "store/Lister.h"
@@ -10,13 +12,15 @@
 #include "store/RebuildWorker.h"
 
 #include <algorithm>
-#include <QDir>
 
 namespace tessa {
 namespace {
 
+// The backup path as the settings hold it; reading it also makes it the backup root of the file layer.
 QString loaderBackupRoot() {
-    return readStringSetting(QStringLiteral("BackupPath"));
+    const QString root = readStringSetting(QStringLiteral("BackupPath"));
+    platform::setBackupRoot(root.isEmpty() ? QString() : platform::nativePath(root));
+    return root;
 }
 
 // The month a log's name starts with: its first six characters read as a decimal number.
@@ -40,10 +44,14 @@ std::vector<uint32_t> findMonthLogs(const QString& root, int modelCode) {
         platform::nativePath(root + backupModelFolder(modelCode) + QStringLiteral("\\CallLog"));
     if (folder.isEmpty())
         return months;
-    const QDir dir(folder, QLatin1Char('*') + kMonthLogSuffix, QDir::NoSort,
-                   QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& name : dir.entryList())
-        months.push_back(monthOfLogName(name));
+    std::vector<platform::FolderEntry> entries;
+    if (platform::listFolder(folder, platform::Area::Backup, &entries) != platform::FileError::None)
+        return months;
+    // Links are listed too: reading one is confined like any other month log.
+    for (const platform::FolderEntry& entry : entries)
+        if (entry.kind != platform::EntryKind::Folder &&
+            entry.name.endsWith(kMonthLogSuffix, Qt::CaseInsensitive))
+            months.push_back(monthOfLogName(entry.name));
     return months;
 }
 
@@ -101,11 +109,13 @@ bool LogLoader::start() {
     plan.driveLetter = state_.cardDriveLetter;
     plan.modelCode = state_.modelCode;
     if (plan.fromCard) {
-        plan.files.push_back(state_.cardLogPath);
+        if (const auto card = platform::volumeTable().volume(plan.driveLetter))
+            platform::setCardRoot(card->root);
+        plan.files.push_back(platform::nativePath(state_.cardLogPath));
     } else {
         const QString root = loaderBackupRoot();
         for (const uint32_t month : state_.months)
-            plan.files.push_back(monthLogPathOfMonth(root, plan.modelCode, month));
+            plan.files.push_back(platform::nativePath(monthLogPathOfMonth(root, plan.modelCode, month)));
     }
     if (!worker_.start([this, plan = std::move(plan)] { run(plan); })) {
         state_.busy = false;
@@ -180,8 +190,9 @@ bool LogLoader::readLog(const Plan& plan, const QString& path, size_t& kept) {
             queue_.post(show);
         progressShown_ = true;
     };
+    const RecordOrigin origin{path, uint32_t(logRecordSize(!plan.fromCard, plan.modelCode))};
     handlers.record = [&](uint32_t done, uint32_t total, CallRecord* record) {
-        lastKept = record ? &records.append(*record) : nullptr;
+        lastKept = record ? &records.append(*record, origin) : nullptr;
         if (record)
             ++kept;
         lastDone = done;
@@ -189,9 +200,10 @@ bool LogLoader::readLog(const Plan& plan, const QString& path, size_t& kept) {
             sendProgress(done, total);
     };
 
-    const LogReadStatus status = plan.fromCard ? readCardLog(path, plan.driveLetter, plan.modelCode,
-                                                             &state_.contacts, &state_.quit, handlers)
-                                               : readMonthLog(path, &state_.quit, handlers);
+    const LogReadStatus status = plan.fromCard
+                                     ? readCardLog(path, platform::Area::Card, plan.driveLetter,
+                                                   plan.modelCode, &state_.contacts, &state_.quit, handlers)
+                                     : readMonthLog(path, platform::Area::Backup, &state_.quit, handlers);
     if (state_.quit)
         return false;
     if (plan.fromCard && status == LogReadStatus::Empty)

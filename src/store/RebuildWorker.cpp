@@ -1,5 +1,6 @@
 #include "store/RebuildWorker.h"
 
+#include "platform/ConfinedFiles.h"
 #include "platform/NativePath.h"
 #include "store/AppState.h"
 #include "store/CardRecordCodec.h"
@@ -7,7 +8,6 @@
 #include "store/RecordingFiles.h"
 
 #include <algorithm>
-#include <QDirIterator>
 #include <thread>
 
 namespace tessa {
@@ -66,34 +66,44 @@ void RebuildWorker::run() {
         if (state_.quit)
             continue;
         queue_.post([&sink = sink_, driveLetter] { sink.showRebuildActivity(driveLetter, true); });
-        rebuildDrive(driveLetter);
+        if (!rebuildDrive(driveLetter))
+            queue_.post([&sink = sink_, driveLetter] { sink.rebuildFailed(driveLetter); });
         std::this_thread::yield();
     }
     queue_.post([&sink = sink_, lastDrive] { sink.showRebuildActivity(lastDrive, false); });
 }
 
-void RebuildWorker::rebuildDrive(char driveLetter) {
+bool RebuildWorker::rebuildDrive(char driveLetter) {
     const int model = state_.modelCode;
     for (const uint32_t month : listCardMonthFolders(driveLetter, model, &state_.quit)) {
         if (state_.quit)
-            return;
+            return true;
         QString folder = monthFolderPath(driveLetter, model, month);
         folder.chop(3); // the "*.*" pattern: enumeration lists the folder
         const QString native = platform::nativePath(folder);
         if (native.isEmpty())
             continue;
-        QDirIterator entries(native, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
-        while (entries.hasNext()) {
+        std::vector<platform::FolderEntry> entries;
+        if (platform::listFolder(native, platform::Area::Card, &entries) != platform::FileError::None)
+            continue;
+        for (const platform::FolderEntry& entry : entries) {
             if (state_.quit)
-                return;
-            entries.next();
-            const QString name = entries.fileName();
-            if (!entries.fileInfo().isDir() && isRecordingFileName(name))
-                encodeCardRecord(driveLetter, name, model); // names that break the grammar are skipped
+                return true;
+            // Only regular files are recordings: a pipe or device named like one is passed over.
+            platform::EntryKind kind = entry.kind;
+            if (kind == platform::EntryKind::Link)
+                kind = platform::statFile(native + QLatin1Char('/') + entry.name, platform::Area::Card).kind;
+            if (kind == platform::EntryKind::File && isRecordingFileName(entry.name)) {
+                // Names that break the grammar are skipped; a card that takes no more ends the drive.
+                const EncodeOutcome outcome = encodeCardRecord(driveLetter, entry.name, model);
+                if (!outcome.nameRejected && !outcome.appended())
+                    return false;
+            }
             std::this_thread::yield();
         }
         std::this_thread::yield();
     }
+    return true;
 }
 
 } // namespace tessa

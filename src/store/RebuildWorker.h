@@ -29,7 +29,8 @@ public:
 
 private:
     void run();
-    void rebuildDrive(char driveLetter);
+    // False when an append failed (full, write-protected or pulled card): the drive is given up.
+    bool rebuildDrive(char driveLetter);
 
     AppState& state_;
     LoadSink& sink_;

@@ -80,11 +80,14 @@ RecordCollection::RecordCollection()
 
 RecordCollection::RecordCollection(RecordCollection&& other)
     : pool_(std::move(other.pool_)), records_(std::move(other.records_)),
-      generation_(std::move(other.generation_)) {
+      generation_(std::move(other.generation_)), originOf_(std::move(other.originOf_)),
+      origins_(std::move(other.origins_)) {
     // The moved-from collection starts again on a pool of its own.
     other.pool_ = makePool();
     std::destroy_at(&other.records_);
     std::construct_at(&other.records_, other.pool_.get());
+    other.originOf_.clear();
+    other.origins_.clear();
     other.generation_ = std::make_shared<RecordGeneration>();
 }
 
@@ -92,21 +95,44 @@ RecordCollection::~RecordCollection() {
     generation_->end();
 }
 
+CallRecord& RecordCollection::append(const CallRecord& record, const RecordOrigin& origin) {
+    CallRecord& added = records_.emplace_back(record);
+    originOf_.emplace(&added, internOrigin(origin));
+    return added;
+}
+
+uint32_t RecordCollection::internOrigin(const RecordOrigin& origin) {
+    // Records of one log arrive together: the last origin is nearly always the one.
+    for (size_t i = origins_.size(); i-- > 0;)
+        if (origins_[i] == origin)
+            return uint32_t(i);
+    origins_.push_back(origin);
+    return uint32_t(origins_.size() - 1);
+}
+
 void RecordCollection::clear() {
     generation_->end();
     generation_ = std::make_shared<RecordGeneration>();
     records_.clear();
     static_cast<NodePool&>(*pool_).release();
+    originOf_.clear();
+    origins_.clear();
 }
 
 bool RecordCollection::remove(const CallRecord* record) {
     for (auto it = records_.begin(); it != records_.end(); ++it)
         if (&*it == record) {
             generation_->freeing(*it);
+            originOf_.erase(record);
             records_.erase(it);
             return true;
         }
     return false;
+}
+
+const RecordOrigin* RecordCollection::origin(const CallRecord* record) const {
+    const auto found = originOf_.find(record);
+    return found == originOf_.end() ? nullptr : &origins_[found->second];
 }
 
 } // namespace tessa

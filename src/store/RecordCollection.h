@@ -3,15 +3,30 @@
 // A collection of owned call records (card, backup or import). Records never move once added, so the rows
 // of the record lists may point at them; the rows hold a lease on the collection's current generation, and
 // the collection has them dropped before it frees what they show (store/RecordLease.h).
+//
+// Each record may carry its origin: the log file and record size it was read from. The write-backs of
+// mark and delete go to that file and slot only, never to a file worked out again from the record's
+// contents (a record's time or drive letter say nothing reliable about where it lies).
 
 #include "format/CallRecord.h"
 #include "store/RecordLease.h"
 
+#include <cstdint>
 #include <list>
 #include <memory>
 #include <memory_resource>
+#include <QString>
+#include <unordered_map>
+#include <vector>
 
 namespace tessa {
+
+struct RecordOrigin {
+    QString logPath;         // native path of the card log or month log the record was read from
+    uint32_t recordSize = 0; // 128 or 256 (card log of that model), 1076 (month log)
+    bool monthLog() const { return recordSize == CallRecord::kSize; }
+    friend bool operator==(const RecordOrigin&, const RecordOrigin&) = default;
+};
 
 class RecordCollection {
 public:
@@ -20,7 +35,7 @@ public:
     using Storage = std::pmr::list<CallRecord>;
 
     RecordCollection();
-    // The records move along with their generation; the moved-from collection starts a new one.
+    // The records move along with their generation and origins; the moved-from collection starts anew.
     RecordCollection(RecordCollection&& other);
     RecordCollection(const RecordCollection&) = delete;
     RecordCollection& operator=(const RecordCollection&) = delete;
@@ -28,7 +43,10 @@ public:
     // Ends the generation first: rows still showing the records go before the records do.
     ~RecordCollection();
 
+    // A record with no known origin: it is never written back.
     CallRecord& append(const CallRecord& record) { return records_.emplace_back(record); }
+    // A record read from a log: its slot is record.index of origin.
+    CallRecord& append(const CallRecord& record, const RecordOrigin& origin);
     // Ends the current generation (its rows are dropped first), frees every record and starts a new one.
     void clear();
     size_t count() const { return records_.size(); }
@@ -37,6 +55,11 @@ public:
     // Has the rows showing the record dropped, then unlinks and frees it; false when it is not in this
     // collection.
     bool remove(const CallRecord* record);
+
+    // Where a record of this collection was read from, or null.
+    const RecordOrigin* origin(const CallRecord* record) const;
+    // Every log file the records of this collection came from.
+    const std::vector<RecordOrigin>& origins() const { return origins_; }
 
     // The generation that rows listed from this collection now hold. Read it under the same rule as the
     // records themselves: while nothing clears the collection (the busy flag keeps loads, scans and
@@ -52,8 +75,12 @@ private:
     static std::unique_ptr<std::pmr::memory_resource> makePool();
 
     std::unique_ptr<std::pmr::memory_resource> pool_;
+    uint32_t internOrigin(const RecordOrigin& origin);
+
     Storage records_;
     RecordLease generation_;
+    std::unordered_map<const CallRecord*, uint32_t> originOf_;
+    std::vector<RecordOrigin> origins_;
 };
 
 } // namespace tessa

@@ -1,10 +1,17 @@
 #pragma once
 
-// Marking, unmarking and deleting a record in the file it came from: the card's CallLog.dat while the
-// card's records are shown, the month log of the record's month while the backup is shown. Each change
-// writes exactly the bytes that hold the flag and nothing else; deletion never shrinks a file.
+// Marking, unmarking and deleting a record in the file it came from: the card log or month log it was
+// read from (its origin), at the record size of the model that decoded it, in the slot of its index. Each
+// change writes exactly the bytes that hold the flag and nothing else; deletion never shrinks a file.
+//
+// Before anything is written the slot is read and must still hold the record: its path bytes must give
+// the record's path. A swapped card, a log rewritten meanwhile or a stale index changes nothing and is
+// reported as Stale. The log is reached through the confined file layer, inside the card root (card logs)
+// or the backup root (month logs).
 
 #include "format/CallRecord.h"
+#include "platform/FileError.h"
+#include "store/RecordCollection.h"
 
 #include <QString>
 
@@ -14,19 +21,24 @@ struct AppState;
 
 enum class WriteBack {
     Written,
-    NotWritten, // file missing, unreadable, read-only, or the record's place lies beyond its end
+    NotWritten, // the log is missing, unreadable, read-only, full, gone, or shorter than the slot
+    Refused,    // the log is not a regular file or lies outside the card or backup root
+    Stale,      // the slot holds another record (or none)
+    NoOrigin,   // the record was not read from a log (nothing to write it back to)
 };
 
-// Writes the marked flag of one record to its file. viewMode selects the card log (0) or the month log
-// under backupRoot (1); modelCode gives the card record size and the backup model folder.
-WriteBack writeMarked(const CallRecord& record, int value, int viewMode, int modelCode,
-                      const QString& backupRoot);
-// Clears the valid flag of one record in its file.
-WriteBack writeDeleted(const CallRecord& record, int viewMode, int modelCode, const QString& backupRoot);
+// A short English phrase for the command-line tool.
+const char* writeBackText(WriteBack result);
 
-// Sets the valid flag of one record in its file again: undoes writeDeleted when the recording it names
-// could not be removed after all.
-WriteBack writeRestored(const CallRecord& record, int viewMode, int modelCode, const QString& backupRoot);
+// Writes the marked flag (0 or 1) of a record to its slot.
+WriteBack writeMarked(const CallRecord& record, const RecordOrigin* origin, int value);
+// Clears the valid flag of a record in its slot.
+WriteBack writeDeleted(const CallRecord& record, const RecordOrigin* origin);
+// Sets the valid flag again: undoes writeDeleted when the recording could not be removed after all.
+WriteBack writeRestored(const CallRecord& record, const RecordOrigin* origin);
+
+// True when the slot bytes (one record of the origin's size) hold this record: the same path.
+bool slotHoldsRecord(const uint8_t* slot, const CallRecord& record, const RecordOrigin& origin);
 
 // The first record of the current collection whose full path is fullPath (for delete: that is also
 // valid, with card byte 0 set), or null.

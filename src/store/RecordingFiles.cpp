@@ -4,13 +4,11 @@
 #include "format/CardRecord.h"
 #include "format/ContainerHeader.h"
 #include "phonebook/ContactList.h"
+#include "platform/ConfinedFiles.h"
 #include "platform/NativePath.h"
 #include "store/CardRecordCodec.h"
 
 #include <cstring>
-#include <QDir>
-#include <QDirIterator>
-#include <QFile>
 
 namespace tessa {
 namespace {
@@ -68,17 +66,19 @@ QString fileNameOf(const QString& path) {
     return path.mid(cut + 1);
 }
 
-// Lengths of a recording file; zeros when it cannot be opened.
-RecordingLengths measureFile(const QString& path) {
+// Lengths of a recording file; zeros when it cannot be opened (a FIFO or device never is).
+RecordingLengths measureFile(const QString& path, platform::Area area) {
     const QString native = platform::nativePath(path);
     if (native.isEmpty())
         return {};
-    QFile file(native);
-    if (!file.open(QIODevice::ReadOnly))
+    platform::ConfinedFile file;
+    if (file.open(native, area, platform::ConfinedFile::Mode::Read) != platform::FileError::None)
         return {};
     uint8_t head[ContainerHeader::kSize] = {};
-    const qint64 got = file.read(reinterpret_cast<char*>(head), sizeof head);
-    return measureRecording(path, file.size(), head, got > 0 ? size_t(got) : 0);
+    size_t got = 0;
+    if (file.readAt(0, head, sizeof head, &got) != platform::FileError::None)
+        return {};
+    return measureRecording(path, file.size(), head, got);
 }
 
 } // namespace
@@ -177,12 +177,16 @@ std::vector<uint32_t> listCardMonthFolders(char driveLetter, int modelCode, cons
         platform::nativePath(modelCode == ModelVX5 ? drive + QStringLiteral("RECORD") : drive);
     if (root.isEmpty())
         return months;
-    QDirIterator it(root, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
-    while (it.hasNext()) {
+    std::vector<platform::FolderEntry> entries;
+    if (platform::listFolder(root, platform::Area::Card, &entries) != platform::FileError::None)
+        return months;
+    for (const platform::FolderEntry& entry : entries) {
         if (quit && quit->load())
             break;
-        it.next();
-        if (const uint32_t month = monthFolderValue(it.fileName()))
+        // A link to a folder counts as its folder would; where it leads is confined when it is listed.
+        if (entry.kind != platform::EntryKind::Folder && entry.kind != platform::EntryKind::Link)
+            continue;
+        if (const uint32_t month = monthFolderValue(entry.name))
             months.push_back(month);
     }
     return months;
@@ -219,12 +223,12 @@ RecordingLengths measureRecording(const QString& path, qint64 size, const uint8_
     return lengths;
 }
 
-uint32_t storedDuration(const QString& programPath) {
-    return measureFile(programPath).stored;
+uint32_t storedDuration(const QString& programPath, platform::Area area) {
+    return measureFile(programPath, area).stored;
 }
 
-uint32_t displayLength(const QString& programPath) {
-    return measureFile(programPath).displayed;
+uint32_t displayLength(const QString& programPath, platform::Area area) {
+    return measureFile(programPath, area).displayed;
 }
 
 std::optional<CallRecord> buildRecordFromFile(const QString& path, const ContactList* contacts) {
@@ -242,7 +246,7 @@ std::optional<CallRecord> buildRecordFromFile(const QString& path, const Contact
     record.time.minute = parsed->minute;
     record.time.second = parsed->second;
     record.number.setText(parsed->number);
-    const uint32_t duration = storedDuration(path);
+    const uint32_t duration = storedDuration(path, platform::Area::User);
     record.callDuration = duration;
     record.recordingDuration = duration;
     record.shortPath.setText(path);

@@ -4,6 +4,7 @@
 // of measuring a recording's length.
 
 #include "format/CallRecord.h"
+#include "platform/FileRoots.h"
 
 #include <atomic>
 #include <cstdint>
@@ -47,13 +48,15 @@ struct RecordingLengths {
 };
 RecordingLengths measureRecording(const QString& path, qint64 size, const uint8_t* head, size_t headLength);
 
-// Seconds stored in a record's duration fields (rebuild and import).
-uint32_t storedDuration(const QString& programPath);
+// Seconds stored in a record's duration fields (rebuild and import). The file is read through the
+// confined file layer in the area given: a path from a record stays inside the card or backup root; a
+// path the user picked (import, the command line) is Area::User.
+uint32_t storedDuration(const QString& programPath, platform::Area area = platform::Area::CardOrBackup);
 // Seconds shown in the record list.
-uint32_t displayLength(const QString& programPath);
+uint32_t displayLength(const QString& programPath, platform::Area area = platform::Area::CardOrBackup);
 
 // Builds an import record from a picked recording (native or program path); nullopt when the name is
-// rejected. Names are resolved as for 256-byte records.
+// rejected. Names are resolved as for 256-byte records. The file is the user's pick (Area::User).
 std::optional<CallRecord> buildRecordFromFile(const QString& path, const ContactList* contacts);
 
 } // namespace tessa

@@ -1,6 +1,7 @@
 #include "audio/NoteLine.h"
 
 #include "format/ContainerHeader.h"
+#include "platform/FileRoots.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -90,6 +91,7 @@ TEST(NoteLineTest, AreaWithoutTerminatorHasNoNote) {
 
 TEST(NoteLineTest, ReadsTheTextAreaOfTheFile) {
     TempDir dir;
+    platform::ScopedFileRoots roots{dir.path(), {}}; // the folder stands for the card
     const QString path = dir.write("20180115093012-I-5551234.xtr",
                                    containerWith(QByteArray("Bookmark at:  00:00:05\r\nOffice\0tail", 35)));
     EXPECT_EQ(readNoteLine(path), QByteArray("Office"));

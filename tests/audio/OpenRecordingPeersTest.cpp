@@ -5,6 +5,7 @@
 #include "audio/PcmExpander.h"
 #include "audio/SpeechSynth.h"
 #include "format/LittleEndian.h"
+#include "platform/FileRoots.h"
 #include "platform/WaveOutput.h"
 #include "support/TempDir.h"
 
@@ -93,6 +94,7 @@ TEST(OpenRecordingPeers, ImaAdpcmDecodesLikeSox) {
     if (!have("sox"))
         GTEST_SKIP() << "sox is not installed";
     TempDir dir;
+    platform::ScopedFileRoots roots{dir.path(), {}}; // the folder stands for the card
     const QString source = speechWav(dir, 5, 21);
     const QString ima = dir.file(QStringLiteral("ima.wav"));
     run(QStringLiteral("sox"), {source, QStringLiteral("-e"), QStringLiteral("ima-adpcm"), ima});
@@ -131,6 +133,7 @@ TEST(OpenRecordingPeers, GsmDecodesLikeLibgsmThroughSox) {
     if (!have("sox"))
         GTEST_SKIP() << "sox is not installed";
     TempDir dir;
+    platform::ScopedFileRoots roots{dir.path(), {}}; // the folder stands for the card
     const QString source = speechWav(dir, 4, 33);
     const QString gsm = dir.file(QStringLiteral("speech.gsm"));
     run(QStringLiteral("sox"), {source, gsm});
@@ -159,6 +162,7 @@ TEST(OpenRecordingPeers, Wav49GsmExpandsLikeSox) {
     if (!have("sox"))
         GTEST_SKIP() << "sox is not installed";
     TempDir dir;
+    platform::ScopedFileRoots roots{dir.path(), {}}; // the folder stands for the card
     const QString source = speechWav(dir, 3, 34);
     const QString gsmWav = dir.file(QStringLiteral("gsm.wav"));
     run(QStringLiteral("sox"), {source, QStringLiteral("-e"), QStringLiteral("gsm-full-rate"), gsmWav});

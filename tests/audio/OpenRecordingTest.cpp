@@ -7,6 +7,7 @@
 #include "config/ProgramFolder.h"
 #include "format/ContainerHeader.h"
 #include "format/LittleEndian.h"
+#include "platform/FileRoots.h"
 #include "support/TempDir.h"
 
 #include <cstring>
@@ -93,6 +94,7 @@ TEST(OpenRecording, CodingsAndDurationsFollowTheFormatCode) {
 
 TEST(OpenRecording, CapitalXtrIsAPlainWavRecording) {
     TempDir dir;
+    platform::ScopedFileRoots roots{dir.path(), {}}; // the folder stands for the card
     const auto samples = speech(8000 * 3, 3);
     const QByteArray file = plainWavRecording(samples);
     const QString path = dir.write(QStringLiteral("20180115093012-I-555.XTR"), file);
@@ -132,6 +134,7 @@ TEST(OpenRecording, ImaPredecodeFillsTheLastBlockWithZeros) {
     for (qsizetype i = 0; i < audio.size(); ++i)
         audio[i] = char((i * 37 + 11) & 0xFF);
     TempDir dir;
+    platform::ScopedFileRoots roots{dir.path(), {}}; // the folder stands for the card
     OpenRecording r;
     ASSERT_EQ(r.open(dir.write(QStringLiteral("a.xtr"), container(17, audio))), OpenStatus::Opened);
     ASSERT_EQ(r.duration(), 1u);
@@ -166,6 +169,7 @@ TEST(OpenRecording, GsmSecondsDecodeFiftyFramesAndNeverTheTail) {
     audio[qsizetype(60 * 33)] = char(0x35);
 
     TempDir dir;
+    platform::ScopedFileRoots roots{dir.path(), {}}; // the folder stands for the card
     OpenRecording r;
     ASSERT_EQ(r.open(dir.write(QStringLiteral("g.xtr"), container(49, audio))), OpenStatus::Opened);
     ASSERT_EQ(r.duration(), 3u);
@@ -194,6 +198,7 @@ TEST(OpenRecording, G711ExpandsForTheWaveformAndPlaysTheCodedBytes) {
     for (qsizetype i = 0; i < audio.size(); ++i)
         audio[i] = char(i & 0xFF);
     TempDir dir;
+    platform::ScopedFileRoots roots{dir.path(), {}}; // the folder stands for the card
     for (const uint32_t code : {7u, 6u, 49u + 65536u}) {
         OpenRecording r;
         ASSERT_EQ(r.open(dir.write(QStringLiteral("m%1.xtr").arg(code), container(code, audio))),
@@ -214,6 +219,7 @@ TEST(OpenRecording, G711ExpandsForTheWaveformAndPlaysTheCodedBytes) {
 
 TEST(OpenRecording, BadFilesAreRefusedAndLeaveNothingToRead) {
     TempDir dir;
+    platform::ScopedFileRoots roots{dir.path(), {}}; // the folder stands for the card
     const QByteArray second(8000, char(0xFF));
     struct Case {
         const char* name;
@@ -250,6 +256,7 @@ TEST(OpenRecording, BadFilesAreRefusedAndLeaveNothingToRead) {
 
 TEST(OpenRecording, FilesOf2GiBAreRefused) {
     TempDir dir;
+    platform::ScopedFileRoots roots{dir.path(), {}}; // the folder stands for the card
     const QString path = dir.write(QStringLiteral("big.xtr"), container(7, QByteArray(8000, '\0')));
     QFile file(path);
     // Sparse: no disk space is used.
@@ -265,6 +272,7 @@ TEST(OpenRecording, FilesOf2GiBAreRefused) {
 
 TEST(OpenRecording, TextAreaWithoutTerminatorStillOpens) {
     TempDir dir;
+    platform::ScopedFileRoots roots{dir.path(), {}}; // the folder stands for the card
     QByteArray text(1024, 'a');
     text.replace(0, 30, "<bookmark><bstart>00:00:01</bs");
     OpenRecording r;
@@ -283,6 +291,7 @@ TEST(OpenRecording, TextAreaWithoutTerminatorStillOpens) {
 
 TEST(OpenRecording, LoadingSurvivesTheFileVanishingAndStopsWhenAsked) {
     TempDir dir;
+    platform::ScopedFileRoots roots{dir.path(), {}}; // the folder stands for the card
     const auto samples = speech(8000 * 4, 8);
     const QString path = dir.write(QStringLiteral("v.wav"), plainWavRecording(samples));
     OpenRecording r;
@@ -326,6 +335,7 @@ TEST(OpenRecording, LoadingSurvivesTheFileVanishingAndStopsWhenAsked) {
 
 TEST(OpenRecording, DecodedFileIsPrivateAndMadeAnewOnEveryOpen) {
     TempDir dir;
+    platform::ScopedFileRoots roots{dir.path(), {}}; // the folder stands for the card
     const QString a = dir.write(QStringLiteral("a.wav"), plainWavRecording(speech(8000 * 2, 1)));
     const QString m = dir.write(QStringLiteral("m.xtr"), container(7, QByteArray(8000, 'x')));
     OpenRecording one;
@@ -350,6 +360,7 @@ TEST(OpenRecording, DecodedFileIsPrivateAndMadeAnewOnEveryOpen) {
 
 TEST(OpenRecording, ReopeningWhileALoadingThreadRunsIsSafe) {
     TempDir dir;
+    platform::ScopedFileRoots roots{dir.path(), {}}; // the folder stands for the card
     const QString files[] = {
         dir.write(QStringLiteral("a.wav"), plainWavRecording(speech(8000 * 6, 2))),
         dir.write(QStringLiteral("g.xtr"), container(49, gsmFrames(speech(8000 * 6, 3)))),

@@ -2,6 +2,7 @@
 
 #include "config/ProgramFolder.h"
 #include "config/Settings.h"
+#include "platform/FileRoots.h"
 #include "store/LoadSink.h"
 #include "support/TempDir.h"
 
@@ -84,6 +85,7 @@ protected:
     }
 
     TempDir config, files;
+    platform::ScopedFileRoots roots{files.path(), {}}; // the recordings' folder stands for the card
     std::list<CallRecord> records;
 };
 

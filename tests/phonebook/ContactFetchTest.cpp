@@ -47,7 +47,7 @@ QStringList reloadNames(const QString& log, const AppState& state) {
         if (r)
             names.append(r->name.text());
     };
-    readCardLog(log, 'E', ModelVX7, &state.contacts, nullptr, handlers);
+    readCardLog(log, platform::Area::User, 'E', ModelVX7, &state.contacts, nullptr, handlers);
     return names;
 }
 

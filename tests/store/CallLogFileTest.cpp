@@ -21,8 +21,9 @@ std::vector<CallRecord> readAll(const QString& path, bool monthLog, int model = 
         if (r)
             kept.push_back(*r);
     };
-    const LogReadStatus s = monthLog ? readMonthLog(path, nullptr, handlers)
-                                     : readCardLog(path, 'E', model, nullptr, nullptr, handlers);
+    const LogReadStatus s =
+        monthLog ? readMonthLog(path, platform::Area::User, nullptr, handlers)
+                 : readCardLog(path, platform::Area::User, 'E', model, nullptr, nullptr, handlers);
     if (status)
         *status = s;
     return kept;
@@ -85,7 +86,8 @@ TEST(CardLog, EmptyAndAllDeletedLogsAreToldApart) {
     bool started = false;
     LogReadHandlers handlers;
     handlers.started = [&](uint32_t) { started = true; };
-    EXPECT_EQ(readCardLog(path, 'E', ModelVX7, nullptr, nullptr, handlers), LogReadStatus::NoLiveRecord);
+    EXPECT_EQ(readCardLog(path, platform::Area::User, 'E', ModelVX7, nullptr, nullptr, handlers),
+              LogReadStatus::NoLiveRecord);
     EXPECT_FALSE(started);
 
     readAll(dir.file(QStringLiteral("missing.dat")), false, ModelVX7, &status);
@@ -161,7 +163,7 @@ TEST(MonthLog, ReadingStopsWhenAsked) {
         if (++seen == 3)
             quit = true;
     };
-    readMonthLog(path, &quit, handlers);
+    readMonthLog(path, platform::Area::User, &quit, handlers);
     EXPECT_EQ(seen, 3);
 }
 

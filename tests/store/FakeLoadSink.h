@@ -73,6 +73,9 @@ public:
     void showRebuildActivity(char driveLetter, bool active) override {
         note(QStringLiteral("rebuild %1 %2").arg(QChar::fromLatin1(driveLetter)).arg(active ? "on" : "off"));
     }
+    void rebuildFailed(char driveLetter) override {
+        note(QStringLiteral("rebuild %1 failed").arg(QChar::fromLatin1(driveLetter)));
+    }
     bool offerAutoBackup() override {
         note(QStringLiteral("offer backup"));
         return onOfferBackup ? onOfferBackup() : false;

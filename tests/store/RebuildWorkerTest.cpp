@@ -1,3 +1,5 @@
+#include "platform/FileFaults.h"
+#include "platform/FileRoots.h"
 #include "store/AppState.h"
 #include "store/CallLogService.h"
 #include "store/CardRecordCodec.h"
@@ -58,6 +60,8 @@ protected:
     }
 
     TempDir dir_;
+    // Both cards of the queue lie under one folder, which stands for the card in use.
+    platform::ScopedFileRoots roots_{dir_.path(), {}};
     std::unique_ptr<test::ScopedVolumes> volumes_;
     AppState state_;
     FakeLoadSink sink_;
@@ -83,30 +87,46 @@ TEST_F(RebuildWorkerTest, WritesOneRecordPerRecordingOfTheMonthFolders) {
     EXPECT_EQ(state_.rebuildDriveLetter, 'E');
 }
 
-TEST_F(RebuildWorkerTest, ServesADriveQueuedWhileRunningOnce) {
-    // A recording that is a pipe holds the worker on drive E until the test writes to it.
+TEST_F(RebuildWorkerTest, ServesADriveQueuedWhileRunningOnceAndNeverWaitsOnAPipe) {
+    // Drive E takes a while; among its recordings is a pipe, which once held the worker for good.
     QDir().mkpath(card('E', "201801"));
     const QByteArray pipe = card('E', "201801/20180115093012-I-1.wav").toLocal8Bit();
     ASSERT_EQ(mkfifo(pipe.constData(), 0600), 0);
+    QStringList expectedE;
+    for (int i = 0; i < 300; ++i) {
+        const QString minute = QStringLiteral("%1").arg(i % 60, 2, 10, QLatin1Char('0'));
+        recording('E', "201801/20180116" + QString::number(10 + i / 60) + minute + "00-I-" +
+                           QString::number(1000 + i) + ".wav");
+        expectedE << QString::number(1000 + i);
+    }
     recording('F', "201802/20180201120000-I-21.wav");
     recording('F', "201802/20180202120000-O-22.wav");
 
     service_->queueRebuild('E');
-    int writer = -1;
-    ASSERT_TRUE(test::processEventsUntil([&] {
-        writer = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK); // succeeds once the worker opens it
-        return writer >= 0;
-    }));
     EXPECT_TRUE(service_->rebuildRunning());
+    service_->queueRebuild('F'); // queued while E is being served: the same worker takes it, once
     service_->queueRebuild('F');
-    service_->queueRebuild('F');
-    ::close(writer);
     ASSERT_TRUE(rebuilt());
 
-    EXPECT_EQ(loggedNumbers(card('E', "CallLog.dat")), QStringList({"1"}));
+    EXPECT_EQ(loggedNumbers(card('E', "CallLog.dat")), expectedE); // the pipe gets no record
     EXPECT_EQ(loggedNumbers(card('F', "CallLog.dat")), QStringList({"21", "22"}));
     EXPECT_EQ(sink_.calls, QStringList({"rebuild E on", "rebuild F on", "rebuild F off"}));
     EXPECT_TRUE(state_.rebuildQueue.empty());
+}
+
+TEST_F(RebuildWorkerTest, AFullCardEndsTheRebuildAndIsReported) {
+    recording('E', "201801/20180115093012-I-1.wav");
+    recording('E', "201801/20180115093013-I-2.wav");
+    dir_.write("E/CallLog.dat", QByteArray());
+    platform::ScopedFileFault full({.nth = 1,
+                                    .fault = platform::FileFault::NoSpace,
+                                    .ops = uint32_t(platform::FileOp::Write),
+                                    .sticky = true});
+    service_->queueRebuild('E');
+    ASSERT_TRUE(rebuilt());
+    EXPECT_EQ(TempDir::read(card('E', "CallLog.dat")), QByteArray());
+    EXPECT_EQ(platform::fileFaultsFired(), 1); // the drive is given up at the first failed append
+    EXPECT_EQ(sink_.calls, QStringList({"rebuild E on", "rebuild E failed", "rebuild E off"}));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "audio/OpenRecording.h"
 #include "format/ContainerHeader.h"
 #include "phonebook/ContactList.h"
+#include "platform/FileRoots.h"
 #include "support/CardFixtures.h"
 #include "support/TempDir.h"
 
@@ -102,6 +103,7 @@ TEST(MonthFolders, OnlyYearAndMonthNamesCount) {
         EXPECT_EQ(monthFolderValue(QString::fromLatin1(name)), 0u) << name;
 
     TempDir card;
+    platform::ScopedFileRoots roots{card.path(), {}}; // the folder stands for the card
     for (const char* name : {"201801", "201813", "199912", "2018AB", "2018012"})
         QDir(card.path()).mkpath(QString::fromLatin1(name));
     card.write(QStringLiteral("201802"), "a file, not a folder");
@@ -117,6 +119,7 @@ TEST(MonthFolders, OnlyYearAndMonthNamesCount) {
 
 TEST(RecordingLength, StoredAndDisplayedMeasuresDiffer) {
     TempDir dir;
+    platform::ScopedFileRoots roots{dir.path(), {}}; // the folder stands for the card
     const QString wav = kStamp + "-I-1.wav";
     EXPECT_EQ(storedDuration(dir.write(wav, QByteArray(4155, 'x'))), 0u);
     EXPECT_EQ(storedDuration(dir.write(wav, QByteArray(8252, 'x'))), 2u);
@@ -145,6 +148,7 @@ TEST(RecordingLength, StoredAndDisplayedMeasuresDiffer) {
 
 TEST(ImportRecord, BuiltFromTheNameAndTheFile) {
     TempDir dir;
+    platform::ScopedFileRoots roots{dir.path(), {}}; // the folder stands for the card
     const QString path = dir.write(kStamp + "-O-0123456789.wav", QByteArray(60 + 4096 * 3, 'x'));
     ContactList contacts;
     contacts.append(test::contact(QStringLiteral("Office"), {QStringLiteral("99123456789")}));

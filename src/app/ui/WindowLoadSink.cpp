@@ -7,6 +7,8 @@
 #include "config/StringTable.h"
 #include "store/Lister.h"
 
+#include <QMessageBox>
+
 namespace tessa {
 
 void WindowLoadSink::showProgress(int captionText, uint32_t total, bool centre) {
@@ -44,6 +46,13 @@ void WindowLoadSink::updateFreeSpace() {
 void WindowLoadSink::showRebuildActivity(char driveLetter, bool active) {
     if (onRebuildActivity)
         onRebuildActivity(driveLetter, active);
+}
+
+void WindowLoadSink::rebuildFailed(char driveLetter) {
+    (void)driveLetter;
+    QMessageBox box(QMessageBox::Warning, text(172), text(227), QMessageBox::Ok, &view_);
+    box.setObjectName(QStringLiteral("rebuildFailed"));
+    box.exec();
 }
 
 } // namespace tessa

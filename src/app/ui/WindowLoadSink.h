@@ -24,6 +24,8 @@ public:
     void updateFreeSpace() override;
     void showRebuildActivity(char driveLetter, bool active) override;
     bool offerAutoBackup() override { return onOfferAutoBackup ? onOfferAutoBackup() : false; }
+    // A warning that the card's log could not be rebuilt to the end.
+    void rebuildFailed(char driveLetter) override;
 
     std::function<void()> onUpdateFreeSpace;
     std::function<bool()> onOfferAutoBackup;

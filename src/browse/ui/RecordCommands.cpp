@@ -5,15 +5,11 @@
 #include "browse/ui/CommandKeys.h"
 #include "browse/ui/MainView.h"
 #include "browse/ui/RecordListPage.h"
-#include "config/Settings.h"
 #include "config/StringTable.h"
 #include "format/CardRecord.h"
-#include "platform/NativePath.h"
-#include "platform/VolumeTable.h"
 #include "store/AppState.h"
 #include "store/LoadSink.h"
-#include "store/RecordingRemoval.h"
-#include "store/RecordWriteBack.h"
+#include "store/RecordActions.h"
 
 #include <QAction>
 #include <QMenu>
@@ -211,9 +207,9 @@ void RecordCommands::reportWriteFailure(int captionText) {
     inform(dialogParent_, captionText == 9 ? text(9) : text(111), text(226), "writeFailure");
 }
 
-// Deletes the selected records of the current page. Marked records are kept; a recording is only removed
-// inside the card in use or the backup root; a record whose call log cannot take the change stays as it
-// was, and that is reported once.
+// Deletes the selected records of the current page with the store's rules (RecordActions.h): marked
+// records, records naming a file the program keeps and records whose call log cannot take the change are
+// kept; a failed write is reported once.
 void RecordCommands::deleteSelected() {
     const int pageType = view_.currentPageType();
     if (pageType < PageAll || pageType > PageQuery)
@@ -231,53 +227,30 @@ void RecordCommands::deleteSelected() {
         return;
     const std::vector<CallRecord*> records = selectedRecords(page);
 
-    const int viewMode = state_.viewMode;
-    const int model = state_.modelCode;
-    const QString backupRoot = readStringSetting(QStringLiteral("BackupPath"));
-    QString allowedRoot;
-    if (viewMode == ViewBackup) {
-        allowedRoot = platform::nativePath(backupRoot);
-    } else if (auto card = platform::volumeTable().volume(state_.cardDriveLetter)) {
-        allowedRoot = card->root;
-    }
+    const bool backupView = state_.viewMode == ViewBackup;
+    RecordCollection& collection = state_.currentRecords();
+    const std::vector<DeleteOutcome> outcomes =
+        deleteRecords(collection, records, backupView ? platform::Area::Backup : platform::Area::Card);
 
     int deleted = 0, kept = 0;
     bool markedKept = false, writeFailed = false;
-    for (CallRecord* r : records) {
-        // A record freed by an earlier turn of this loop has lost its rows with it.
-        if (page.model()->rowOf(r) < 0)
-            continue;
-        if (r->marked == 1) {
+    for (const DeleteOutcome& outcome : outcomes) {
+        CallRecord* r = outcome.record;
+        if (outcome.result == DeleteResult::Kept) {
             ++kept;
-            markedKept = true;
-            continue;
-        }
-        const QString path = r->fullPath.text();
-        const RecordingRemoval check = checkRecordingRemoval(path, allowedRoot);
-        if (check == RecordingRemoval::Refused) {
-            ++kept;
-            continue;
-        }
-        if (writeDeleted(*r, viewMode, model, backupRoot) != WriteBack::Written) {
-            ++kept;
-            writeFailed = true;
-            continue;
-        }
-        if (check == RecordingRemoval::Removed &&
-            removeRecording(path, allowedRoot) == RecordingRemoval::Failed) {
-            writeRestored(*r, viewMode, model, backupRoot);
-            ++kept;
+            markedKept = markedKept || outcome.reason == KeptReason::Marked;
+            writeFailed = writeFailed || outcome.reason == KeptReason::LogNotWritten;
             continue;
         }
         ++deleted;
-        if (viewMode == ViewBackup) {
+        if (backupView) {
             // Rows never outlive their record: every page drops it before the record goes.
             for (int type = PageAll; type <= PageImport; ++type) {
                 RecordListModel* other = view_.page(type)->model();
                 for (int row = other->rowOf(r); row >= 0; row = other->rowOf(r))
                     other->removeRow(row);
             }
-            state_.backupRecords.remove(r);
+            collection.remove(r);
         } else {
             page.model()->removeRow(page.model()->rowOf(r));
         }
@@ -297,17 +270,14 @@ void RecordCommands::toggleMarks() {
     if (pageType < PageAll || pageType > PageQuery)
         return;
     RecordListPage& page = *view_.page(pageType);
-    const QString backupRoot = readStringSetting(QStringLiteral("BackupPath"));
     bool writeFailed = false;
     for (CallRecord* r : selectedRecords(page)) {
         const int value = r->marked == 1 ? 0 : 1;
         // The mark lives in the call log: when it cannot be written there, nothing changes here either.
-        if (writeMarked(*r, value, state_.viewMode, state_.modelCode, backupRoot) != WriteBack::Written) {
+        if (markRecord(state_.currentRecords(), *r, value) != WriteBack::Written) {
             writeFailed = true;
             continue;
         }
-        r->marked = uint32_t(value);
-        r->setCardMarkedByte(uint8_t(value));
         const int row = page.model()->rowOf(r);
         if (row >= 0)
             page.model()->setCellImage(row, RecordListModel::ColumnMark,

@@ -15,6 +15,7 @@
 #include "config/Settings.h"
 #include "config/StringTable.h"
 #include "platform/FakeWaveOutput.h"
+#include "platform/FileRoots.h"
 #include "platform/WorkerSlot.h"
 #include "store/AppState.h"
 #include "support/CardFixtures.h"
@@ -240,6 +241,7 @@ protected:
     }
 
     TempDir config, recordings;
+    platform::ScopedFileRoots roots{recordings.path(), {}}; // the recordings' folder stands for the card
     AppState state;
     std::deque<CallRecord> records;
     std::shared_ptr<RecordingOutput> output;

@@ -7,6 +7,8 @@
 #include "config/ProgramFolder.h"
 #include "config/Settings.h"
 #include "config/StringTable.h"
+#include "platform/ConfinedFiles.h"
+#include "platform/NativePath.h"
 #include "store/AppState.h"
 #include "store/CallLogFile.h"
 #include "store/LoadSink.h"
@@ -76,11 +78,12 @@ protected:
         }
         cardDir.write(QStringLiteral("CallLog.dat"), log);
         LogReadHandlers handlers;
+        const QString native = platform::nativePath(QStringLiteral("E:\\CallLog.dat"));
         handlers.record = [&](uint32_t, uint32_t, CallRecord* r) {
             if (r)
-                state.cardRecords.append(*r);
+                state.cardRecords.append(*r, {native, 128});
         };
-        readCardLog(QStringLiteral("E:\\CallLog.dat"), 'E', ModelVX7, nullptr, nullptr, handlers);
+        readCardLog(native, platform::Area::Card, 'E', ModelVX7, nullptr, nullptr, handlers);
         state.viewMode = ViewCard;
         state.cardDriveLetter = 'E';
         listCurrent();
@@ -105,6 +108,7 @@ protected:
 
     TempDir config, backup, cardDir;
     test::ScopedVolumes volumes{{test::removable('E', cardDir.path())}};
+    platform::ScopedFileRoots roots{cardDir.path(), backup.path()};
     AppState state;
     std::unique_ptr<MainView> view;
     std::unique_ptr<RecordCommands> commands;
@@ -200,7 +204,7 @@ TEST_F(RecordCommandsTest, BackupDeleteRewritesTheMonthLogAndDropsEveryRow) {
     r.fullPath.setText(copy);
     const QString log = backup.write(QStringLiteral("TessaDeviceBackup/CallLog/201801CallLogBK.dat"),
                                      QByteArray(reinterpret_cast<const char*>(&r), sizeof r));
-    state.backupRecords.append(r);
+    state.backupRecords.append(r, {log, 1076});
     state.viewMode = ViewBackup;
     listCurrent();
     selectRows(PageAll, {0});
@@ -212,6 +216,28 @@ TEST_F(RecordCommandsTest, BackupDeleteRewritesTheMonthLogAndDropsEveryRow) {
     EXPECT_FALSE(QFile::exists(copy));
     EXPECT_EQ(state.backupRecords.count(), 0u);
     EXPECT_EQ(view->page(PageIncoming)->rowCount(), 0);
+}
+
+TEST_F(RecordCommandsTest, DeleteKeepsARecordingAMarkedRecordStillNamesAndTheCardsOwnFiles) {
+    loadCard({{CallIncoming, false}, {CallIncoming, true}, {CallNote, false}});
+    auto it = state.cardRecords.begin();
+    CallRecord& unmarked = *it++;
+    CallRecord& marked = *it++;
+    CallRecord& third = *it;
+    // The marked record names the unmarked one's recording in another spelling; the third names the log.
+    const QString shared = unmarked.fullPath.text();
+    marked.fullPath.setText(QString(shared).replace("\\201801\\", "\\.\\201801\\"));
+    third.fullPath.setText(QStringLiteral("E:\\CallLog.dat"));
+    const QByteArray logBefore = cardLog();
+    selectRows(PageAll, {0, 1, 2});
+    MessageAnswers answers;
+    commands->handle(CmdDelete);
+    EXPECT_TRUE(QFile::exists(platform::nativePath(shared)));
+    EXPECT_EQ(cardLog().size(), logBefore.size());
+    EXPECT_EQ(cardLog()[0], 0);   // the unmarked record is deleted...
+    EXPECT_EQ(cardLog()[128], 1); // ...the marked one and the one naming the log are kept
+    EXPECT_EQ(cardLog()[256], 1);
+    EXPECT_EQ(answers.texts.back(), QStringLiteral("%1 1\r\n%2 2").arg(text(93), text(94)));
 }
 
 TEST_F(RecordCommandsTest, ContextMenuGreyStatesAndTheVx5Entries) {

@@ -7,6 +7,7 @@
 #include "format/ContainerHeader.h"
 #include "platform/CodePage.h"
 #include "platform/NativePath.h"
+#include "store/LoadSink.h"
 #include "store/RecordingFiles.h"
 #include "store/Remark.h"
 

@@ -1,6 +1,7 @@
 #include "store/LogLoader.h"
 
 #include "config/Settings.h"
+#include "format/CardRecord.h"
 #include "platform/ConfinedFiles.h"
 #include "platform/NativePath.h"
 #include "platform/VolumeTable.h"
@@ -190,7 +191,8 @@ bool LogLoader::readLog(const Plan& plan, const QString& path, size_t& kept) {
             queue_.post(show);
         progressShown_ = true;
     };
-    const RecordOrigin origin{path, uint32_t(logRecordSize(!plan.fromCard, plan.modelCode))};
+    const RecordOrigin origin{path,
+                              uint32_t(plan.fromCard ? cardRecordSize(plan.modelCode) : kMonthLogRecordSize)};
     handlers.record = [&](uint32_t done, uint32_t total, CallRecord* record) {
         lastKept = record ? &records.append(*record, origin) : nullptr;
         if (record)

@@ -5,6 +5,7 @@
 #include "audio/OpenRecording.h"
 #include "audio/SpeechSynth.h"
 #include "format/LittleEndian.h"
+#include "platform/FileRoots.h"
 #include "support/CliRunner.h"
 #include "support/TempDir.h"
 
@@ -101,6 +102,7 @@ using namespace gsm_fresh_state_test;
 
 TEST(GsmFreshState, ARecordingDecodedAfterAnotherEqualsLibgsm) {
     TempDir dir;
+    platform::ScopedFileRoots roots{dir.path(), {}}; // the folder stands for the card
     const QString before = dir.write(QStringLiteral("before.xtr"), container(libgsmEncode(speech(3, 41))));
     const QByteArray frames = libgsmEncode(twoTones(4));
     const QString tones = dir.write(QStringLiteral("tones.xtr"), container(frames));
@@ -140,6 +142,7 @@ TEST(GsmFreshState, ARecordingDecodedAfterAnotherEqualsLibgsm) {
 
 TEST(GsmFreshState, DecodeCommandWritesLibgsmsDecode) {
     TempDir dir;
+    platform::ScopedFileRoots roots{dir.path(), {}}; // the folder stands for the card
     const QByteArray frames = libgsmEncode(twoTones(3));
     const QString tones = dir.write(QStringLiteral("tones.xtr"), container(frames));
     const QString out = dir.file(QStringLiteral("out.wav"));

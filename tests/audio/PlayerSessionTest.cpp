@@ -5,6 +5,7 @@
 #include "audio/SpeechSynth.h"
 #include "audio/WaveImage.h"
 #include "platform/FakeWaveOutput.h"
+#include "platform/FileRoots.h"
 #include "platform/WorkerSlot.h"
 #include "store/FakeLoadSink.h"
 #include "support/TempDir.h"
@@ -127,6 +128,7 @@ protected:
     }
 
     TempDir dir;
+    platform::ScopedFileRoots roots{dir.path(), {}}; // the folder stands for the card
     std::shared_ptr<platform::FakeWaveOutput> output;
     std::shared_ptr<PlaybackEngine> engine;
     FakeDisplay display;

@@ -2,6 +2,7 @@
 
 #include "format/CardRecord.h"
 #include "platform/FileFaults.h"
+#include "platform/FileRoots.h"
 #include "store/AppState.h"
 #include "store/CallLogService.h"
 #include "store/CardRecordCodec.h"
@@ -226,6 +227,7 @@ TEST(RepairClaim, RefusedWhileTheRebuildServesTheDriveOrAnotherRepairRuns) {
 TEST(RepairClaim, TheRebuildWaitsWhileARepairHoldsTheDrive) {
     test::ensureCoreApplication();
     TempDir dir;
+    platform::ScopedFileRoots roots{dir.path(), {}}; // the folder stands for the card
     test::ScopedVolumes volumes({test::removable('E', dir.file("E"))});
     dir.write("E/201801/" + recordingName(0), QByteArray(8252, 0));
     dir.write("E/CallLog.dat", {});

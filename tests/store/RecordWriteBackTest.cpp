@@ -53,7 +53,8 @@ protected:
     // Reads a log into a collection the way the loader does, each record with its origin.
     static void readInto(RecordCollection& records, const QString& nativeLog, int model,
                          bool monthLog = false) {
-        const RecordOrigin origin{nativeLog, uint32_t(logRecordSize(monthLog, model))};
+        const RecordOrigin origin{nativeLog,
+                                  uint32_t(monthLog ? kMonthLogRecordSize : cardRecordSize(model))};
         LogReadHandlers handlers;
         handlers.record = [&](uint32_t, uint32_t, CallRecord* r) {
             if (r)

@@ -170,6 +170,7 @@ TEST(ImportRecord, BuiltFromTheNameAndTheFile) {
 // whatever part of it and whatever the file's own name says.
 TEST(RecordingLength, TheWholePathTellsAContainerAsThePlayerSees) {
     TempDir dir;
+    platform::ScopedFileRoots roots{dir.path(), {}}; // the folder stands for the card
     const QByteArray gsm = container(1440 + 1650 * 3, 1440, FormatGsm);
     const QString inContainerFolder = dir.write(QStringLiteral("old.xtr/") + kStamp + "-I-1.wav", gsm);
     EXPECT_EQ(storedDuration(inContainerFolder), 3u);

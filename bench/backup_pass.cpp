@@ -12,6 +12,7 @@
 #include "backup/BackupPass.h"
 #include "platform/ConfinedFiles.h"
 #include "platform/FileRoots.h"
+#include "platform/NativePath.h"
 #include "platform/VolumeTable.h"
 #include "store/CallLogFile.h"
 #include "store/CardRecordCodec.h"
@@ -81,7 +82,8 @@ std::vector<CallRecord> loadCard() {
         if (r)
             records.push_back(*r);
     };
-    readCardLog(QStringLiteral("E:\\CallLog.dat"), 'E', 0, nullptr, nullptr, handlers);
+    readCardLog(platform::nativePath(QStringLiteral("E:\\CallLog.dat")), platform::Area::Card, 'E', 0,
+                nullptr, nullptr, handlers);
     return records;
 }
 

@@ -374,7 +374,7 @@ FileError Pass::log(const BackupPlacement& place, const CallRecord& record, cons
     CallRecord collected = *copy;
     collected.index = index;
     boundMonthLogStrings(collected);
-    observer_.recordLogged(collected);
+    observer_.recordLogged(collected, platform::nativePath(place.monthLog));
     return FileError::None;
 }
 

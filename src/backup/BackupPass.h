@@ -87,8 +87,11 @@ public:
     // The destination of the record about to be copied.
     virtual void destinationShown(const QString& path) { (void)path; }
     // A record appended to a month log, as the backup collection takes it: its index is its place in that
-    // month log, its strings bounded as a load would bound them.
-    virtual void recordLogged(const CallRecord& record) { (void)record; }
+    // month log (monthLog, native), its strings bounded as a load would bound them.
+    virtual void recordLogged(const CallRecord& record, const QString& monthLog) {
+        (void)record;
+        (void)monthLog;
+    }
     virtual void recordDone(const BackupRecordResult& result) { (void)result; }
 };
 

@@ -3,6 +3,7 @@
 #include "platform/FileRoots.h"
 #include "platform/VolumeTable.h"
 #include "store/AppState.h"
+#include "store/CallLogFile.h"
 #include "store/ProgressThrottle.h"
 
 namespace tessa {
@@ -31,8 +32,11 @@ public:
         if (throttle_.due(false))
             postProgress();
     }
-    void recordLogged(const CallRecord& record) override {
-        link_.post([&records = state_.backupRecords, record] { records.append(record); });
+    // The record keeps the month log it went into, so that marking or deleting it later writes there.
+    void recordLogged(const CallRecord& record, const QString& monthLog) override {
+        link_.post([&records = state_.backupRecords, record, monthLog] {
+            records.append(record, RecordOrigin{monthLog, uint32_t(kMonthLogRecordSize)});
+        });
     }
     void flush() { postProgress(); }
 

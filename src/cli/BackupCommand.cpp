@@ -162,7 +162,8 @@ int BackupCommand::run(const Args& args, Io io) const {
         if (record)
             records.push_back(*record);
     };
-    if (readCardLog(cardLog, drive.letter(), model, nullptr, nullptr, handlers) == LogReadStatus::Unreadable)
+    if (readCardLog(platform::nativePath(cardLog), Area::Card, drive.letter(), model, nullptr, nullptr,
+                    handlers) == LogReadStatus::Unreadable)
         return inputError(io, QStringLiteral("cannot read the call log of the card %1").arg(cardArg));
 
     BackupRequest request;

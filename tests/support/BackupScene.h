@@ -7,6 +7,7 @@
 #include "backup/BackupPass.h"
 #include "format/CardRecord.h"
 #include "platform/FileRoots.h"
+#include "platform/NativePath.h"
 #include "platform/VolumeTable.h"
 #include "store/CallLogFile.h"
 #include "store/CardRecordCodec.h"
@@ -89,7 +90,8 @@ public:
             if (r)
                 records.push_back(*r);
         };
-        readCardLog(QStringLiteral("E:\\CallLog.dat"), 'E', model_, nullptr, nullptr, handlers);
+        readCardLog(platform::nativePath(QStringLiteral("E:\\CallLog.dat")), platform::Area::Card, 'E',
+                    model_, nullptr, nullptr, handlers);
         return records;
     }
 
@@ -147,7 +149,7 @@ struct RecordingObserver : BackupObserver {
     void rangeSet(uint32_t total) override { ranges.push_back(total); }
     void positionSet(uint32_t position) override { positions.push_back(position); }
     void destinationShown(const QString& path) override { destinations.push_back(path); }
-    void recordLogged(const CallRecord& record) override { logged.push_back(record); }
+    void recordLogged(const CallRecord& record, const QString&) override { logged.push_back(record); }
     void recordDone(const BackupRecordResult& result) override {
         results.push_back(result);
         if (afterRecord)

@@ -11,6 +11,7 @@
 #include "config/StringTable.h"
 #include "format/CallRecord.h"
 #include "platform/FakeWaveOutput.h"
+#include "platform/FileRoots.h"
 #include "support/TempDir.h"
 
 #include <chrono>
@@ -61,6 +62,7 @@ protected:
     }
 
     TempDir config, recordings;
+    platform::ScopedFileRoots roots{recordings.path(), {}}; // the folder stands for the card
     std::shared_ptr<PlaybackEngine> engine;
     std::unique_ptr<PlayerPane> player;
 };

@@ -10,6 +10,7 @@
 #include "config/StringTable.h"
 #include "format/CallRecord.h"
 #include "platform/FakeWaveOutput.h"
+#include "platform/FileRoots.h"
 #include "support/TempDir.h"
 #include "support/ui/EventLoop.h"
 
@@ -65,6 +66,7 @@ protected:
     PlayerSession& session() { return player->session(); }
 
     TempDir config, recordings;
+    platform::ScopedFileRoots roots{recordings.path(), {}}; // the folder stands for the card
     std::shared_ptr<PlaybackEngine> engine;
     std::unique_ptr<PlayerPane> player;
 };

@@ -252,8 +252,7 @@ void MainWindow::playRecordList() {
     RecordListPage* page = view_->currentRecordPage();
     if (!page)
         page = view_->page(1);
-    const std::vector<int> selected = page->selectedRows();
-    player_->attach(page->model(), selected.empty() ? 0 : selected.front());
+    player_->attach(page->model(), page->playRow());
 }
 
 bool MainWindow::refuseWhileBusy() {

@@ -1,8 +1,10 @@
 #include "browse/ui/RecordListPage.h"
 
 #include "browse/Commands.h"
+#include "browse/RecordFilter.h"
 #include "browse/RecordListModel.h"
 #include "browse/ui/Icons.h"
+#include "browse/ui/RecordFilterBox.h"
 #include "store/AppState.h"
 
 #include <QHeaderView>
@@ -91,7 +93,12 @@ RecordListPage::RecordListPage(int pageType, AppState& state, QWidget* parent)
       icons_(new RowIcons(this)), table_(new QTableView(this)) {
     setObjectName(QStringLiteral("page%1").arg(pageType));
     table_->setObjectName(QStringLiteral("ctl1001"));
-    icons_->setSourceModel(model_);
+    // model -> filter -> icons -> table: every view row is turned back into a model row through both.
+    filter_ = new RecordFilterProxy(this);
+    filter_->setSourceModel(model_);
+    icons_->setSourceModel(filter_);
+    filterBox_ = new RecordFilterBox(*filter_, this);
+    connect(filterBox_, &RecordFilterBox::playRequested, this, [this] { emit command(CmdPlay); });
     table_->setModel(icons_);
     table_->setItemDelegate(new RowCells(table_));
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -112,6 +119,8 @@ RecordListPage::RecordListPage(int pageType, AppState& state, QWidget* parent)
     table_->installEventFilter(this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(filterBox_);
     layout->addWidget(table_);
 
     model_->setModelCode(state_.modelCode);
@@ -174,18 +183,33 @@ int RecordListPage::rowCount() const {
 std::vector<int> RecordListPage::selectedRows() const {
     std::vector<int> rows;
     for (const QModelIndex& index : table_->selectionModel()->selectedRows())
-        rows.push_back(index.row());
+        if (const int row = modelRowOf(index); row >= 0)
+            rows.push_back(row);
     std::sort(rows.begin(), rows.end());
     return rows;
 }
 
 void RecordListPage::selectRow(int row) {
-    const QModelIndex at = table_->model()->index(row, 0);
+    // A model row; a row the filter hides is not selected.
+    const QModelIndex at = icons_->mapFromSource(filter_->mapFromSource(model_->index(row, 0)));
     if (!at.isValid())
         return;
     table_->selectionModel()->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect |
                                                       QItemSelectionModel::Rows);
     table_->scrollTo(at);
+}
+
+int RecordListPage::modelRowOf(const QModelIndex& viewIndex) const {
+    const QModelIndex shown = icons_->mapToSource(viewIndex);
+    return shown.isValid() ? filter_->modelRow(shown.row()) : -1;
+}
+
+int RecordListPage::playRow() const {
+    const std::vector<int> selected = selectedRows();
+    if (!selected.empty())
+        return selected.front();
+    const int first = filter_->modelRow(0);
+    return first >= 0 ? first : 0;
 }
 
 std::vector<int> RecordListPage::columnWidths() const {
@@ -205,6 +229,7 @@ void RecordListPage::setModelCode(int modelCode) {
 
 void RecordListPage::relabel() {
     model_->relabel();
+    filterBox_->relabel();
 }
 
 bool RecordListPage::eventFilter(QObject* watched, QEvent* event) {

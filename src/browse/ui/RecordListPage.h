@@ -6,10 +6,13 @@
 
 class QTableView;
 class QIdentityProxyModel;
+class QModelIndex;
 
 namespace tessa {
 
 struct AppState;
+class RecordFilterBox;
+class RecordFilterProxy;
 class RecordListModel;
 
 class RecordListPage : public QWidget {
@@ -22,10 +25,16 @@ public:
     RecordListModel* model() const { return model_; }
     QTableView* table() const { return table_; }
     int rowCount() const;
-    // Rows selected, in row order.
+    // Model rows of the rows selected, in row order: only rows shown through the filter can be selected.
     std::vector<int> selectedRows() const;
     // Makes the row the only selected one and the current one, scrolled into view.
     void selectRow(int row);
+    // The model row play starts from: the first selected row, or the first row shown (0 when none is).
+    int playRow() const;
+    // The model row of an index of the table (-1 for none).
+    int modelRowOf(const QModelIndex& viewIndex) const;
+    RecordFilterProxy* filter() const { return filter_; }
+    RecordFilterBox* filterBox() const { return filterBox_; }
     // The VX5 shows the remark column, 120 wide; the VX7 hides it.
     void setModelCode(int modelCode);
     void relabel();
@@ -48,6 +57,8 @@ private:
     int pageType_;
     AppState& state_;
     RecordListModel* model_;
+    RecordFilterProxy* filter_ = nullptr;
+    RecordFilterBox* filterBox_ = nullptr;
     QIdentityProxyModel* icons_;
     QTableView* table_;
 };

@@ -5,10 +5,12 @@
 #include "app/ui/MainWindow.h"
 #include "audio/ui/PlayerPane.h"
 #include "browse/Commands.h"
+#include "browse/RecordFilter.h"
 #include "browse/RecordListModel.h"
 #include "browse/ui/CommandKeys.h"
 #include "browse/ui/MainView.h"
 #include "browse/ui/RecordCommands.h"
+#include "browse/ui/RecordFilterBox.h"
 #include "browse/ui/RecordListPage.h"
 #include "browse/ui/TreePane.h"
 #include "config/ProgramFolder.h"
@@ -24,6 +26,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -140,6 +144,28 @@ TEST_F(RecordKeysTest, CtrlMMarksAndUnmarksTheSelectedRows) {
     EXPECT_NE(r->marked, before);
     key(Qt::Key_M, Qt::ControlModifier);
     EXPECT_EQ(r->marked, before);
+}
+
+TEST_F(RecordKeysTest, WhileFilteredTheCommandsActOnTheRowsShownOnly) {
+    RecordListModel* model = page()->model();
+    const int all = model->rowCount();
+    const QString path = model->record(4)->fullPath.text();
+    const QString stem = path.mid(path.lastIndexOf(QLatin1Char('\\')) + 1).section(QLatin1Char('.'), 0, 0);
+    page()->filterBox()->edit()->setText(stem);
+    page()->filter()->finishPreparing();
+    ASSERT_EQ(table()->model()->rowCount(), 1);
+    table()->selectAll();
+    std::vector<uint32_t> before;
+    for (int row = 0; row < all; ++row)
+        before.push_back(model->record(row)->marked);
+    key(Qt::Key_M, Qt::ControlModifier);
+    for (int row = 0; row < all; ++row)
+        EXPECT_EQ(model->record(row)->marked != before[size_t(row)], row == 4) << "row " << row;
+    // The page summary still counts the whole page.
+    EXPECT_EQ(window->pane(3)->text(), QStringLiteral("%1:  %2").arg(text(2)).arg(all));
+    // Enter plays the row shown.
+    key(Qt::Key_Return);
+    EXPECT_EQ(window->player()->currentRow(), 4);
 }
 
 TEST_F(RecordKeysTest, F5RefreshesTheCardView) {

@@ -81,11 +81,13 @@ void RecordFilterProxy::setSourceModel(QAbstractItemModel* source) {
     if (model_)
         disconnect(model_, nullptr, this, nullptr);
     model_ = qobject_cast<RecordListModel*>(source);
+    rowEntries_.clear();
     entries_.clear();
     // Connected before the base class connects its own handlers, so that the kept texts are already
     // up to date when it filters the changed rows again.
     if (model_) {
         connect(model_, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+            rowEntries_.clear();
             entries_.clear();
             nextToPrepare_ = 0;
         });
@@ -96,16 +98,20 @@ void RecordFilterProxy::setSourceModel(QAbstractItemModel* source) {
                     if (roles.isEmpty() || roles.contains(Qt::DisplayRole))
                         forgetRows(from.row(), to.row());
                 });
-        connect(model_, &QAbstractItemModel::layoutChanged, this, [this] { nextToPrepare_ = 0; });
+        connect(model_, &QAbstractItemModel::layoutChanged, this, [this] {
+            rowEntries_.clear();
+            nextToPrepare_ = 0;
+        });
     }
     QSortFilterProxyModel::setSourceModel(source);
 }
 
 void RecordFilterProxy::forgetRows(int first, int last) {
-    if (entries_.isEmpty() || !model_)
+    rowEntries_.clear();
+    if (entries_.empty() || !model_)
         return;
     for (int row = std::max(first, 0); row <= last; ++row)
-        entries_.remove(model_->record(row));
+        entries_.erase(model_->record(row));
     nextToPrepare_ = std::min(nextToPrepare_, std::max(first, 0));
 }
 
@@ -113,10 +119,18 @@ const RecordFilterEntry& RecordFilterProxy::entryOf(int sourceRow) const {
     const CallRecord* record = model_ ? model_->record(sourceRow) : nullptr;
     if (!record)
         return kNoEntry;
+    if (size_t(sourceRow) < rowEntries_.size() && rowEntries_[size_t(sourceRow)].record == record)
+        return *rowEntries_[size_t(sourceRow)].entry;
     auto it = entries_.find(record);
     if (it == entries_.end())
-        it = entries_.insert(record, filterEntryOfRow(*model_, sourceRow));
-    return *it;
+        it = entries_
+                 .emplace(record, std::make_unique<RecordFilterEntry>(filterEntryOfRow(*model_, sourceRow)))
+                 .first;
+    // Rows are only ever appended, so the entries of the rows before stay where they are.
+    if (rowEntries_.size() != size_t(model_->rowCount()))
+        rowEntries_.resize(size_t(model_->rowCount()));
+    rowEntries_[size_t(sourceRow)] = {record, it->second.get()};
+    return *it->second;
 }
 
 bool RecordFilterProxy::filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const {
@@ -129,7 +143,7 @@ bool RecordFilterProxy::filterAcceptsRow(int sourceRow, const QModelIndex& sourc
 void RecordFilterProxy::setFilterText(const QString& typed) {
     typed_ = typed;
     filter_ = RecordFilterText(typed);
-    if (filter_.isEmpty() || !model_ || entries_.size() >= model_->rowCount()) {
+    if (filter_.isEmpty() || !model_ || entries_.size() >= size_t(model_->rowCount())) {
         apply();
         return;
     }
@@ -168,7 +182,11 @@ void RecordFilterProxy::finishPreparing() {
 void RecordFilterProxy::apply() {
     slices_->stop();
     preparing_ = false;
-    invalidateRowsFilter();
+    // A reset rather than invalidateRowsFilter(): the latter reports every run of rows that comes or
+    // goes on its own, which on a big page with scattered matches costs far more than the filtering. The
+    // selection goes with the reset, so no row that leaves the view stays selected behind it.
+    beginResetModel();
+    endResetModel();
     emit filterApplied();
 }
 

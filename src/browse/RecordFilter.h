@@ -11,11 +11,14 @@
 // the first filter of a page makes them a slice at a time between events and applies the filter once
 // they are all there: typing never waits for the disk.
 
+#include <memory>
 #include <QElapsedTimer>
 #include <QHash>
 #include <QSortFilterProxyModel>
 #include <QString>
 #include <QStringMatcher>
+#include <unordered_map>
+#include <vector>
 
 class QTimer;
 
@@ -101,7 +104,14 @@ private:
     RecordFilterText filter_;
     // Kept per record, not per row, so that sorting the page keeps them. A record leaves before it is
     // freed: its rows are removed first, or the whole page is reset.
-    mutable QHash<const CallRecord*, RecordFilterEntry> entries_;
+    mutable std::unordered_map<const CallRecord*, std::unique_ptr<RecordFilterEntry>> entries_;
+    // The entry of each source row as last looked up, checked against the row's record: a keystroke
+    // then costs no lookup by record. Dropped whenever rows move.
+    struct RowEntry {
+        const CallRecord* record = nullptr;
+        const RecordFilterEntry* entry = nullptr;
+    };
+    mutable std::vector<RowEntry> rowEntries_;
     QTimer* slices_ = nullptr;
     int nextToPrepare_ = 0;
     bool preparing_ = false;

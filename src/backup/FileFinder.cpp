@@ -1,5 +1,6 @@
 #include "backup/FileFinder.h"
 
+#include "platform/DirectoryListing.h"
 #include "platform/NativePath.h"
 
 #include <QRegularExpression>
@@ -13,7 +14,8 @@ using platform::FileError;
 
 struct Frame {
     QString path;
-    QString real; // the folder's real path
+    QString real;                // the folder's real path
+    platform::OpenFolder handle; // open while its subfolders are opened from it
     platform::FileError error = FileError::None;
     std::vector<platform::FolderEntry> entries;
     size_t next = 0;
@@ -72,12 +74,25 @@ void FileFinder::collect() {
     if (!rootReal_.isEmpty())
         visited.insert(rootReal_);
 
+    // Only the root and folders reached through links are opened by path (resolved and confined); a
+    // plain subfolder is opened from its parent's descriptor, so the walk never resolves a path per
+    // folder.
     std::vector<Frame> stack;
-    const auto open = [this, &stack](const QString& folder, const QString& real) {
-        Listing listing = list(folder);
-        stack.push_back(Frame{folder, real, listing.error, std::move(listing.entries), 0});
+    const auto push = [this, &stack](const QString& folder, const QString& real, platform::OpenFolder handle,
+                                     FileError opened) {
+        Frame frame{folder, real, std::move(handle), opened, {}, 0};
+        if (frame.error == FileError::None)
+            frame.error = frame.handle.list(&frame.entries);
+        stack.push_back(std::move(frame));
     };
-    open(root_, rootReal_);
+    const auto openByPath = [this, &push](const QString& folder, const QString& real) {
+        platform::OpenFolder handle;
+        const QString native = nativeOf(folder);
+        const FileError opened =
+            native.isEmpty() ? FileError::Invalid : handle.openPath(native, options_.area);
+        push(folder, real, std::move(handle), opened);
+    };
+    openByPath(root_, rootReal_);
     while (!stack.empty()) {
         if (stopRequested())
             return; // the folders collected so far stay; the root is appended by setRoot
@@ -108,7 +123,13 @@ void FileFinder::collect() {
         }
         if (!visited.insert(real).second)
             continue; // reached before by another route (a link), or a link back up the tree
-        open(child, real);
+        if (entry.kind == EntryKind::Link || !top.handle.isOpen()) {
+            openByPath(child, real);
+        } else {
+            platform::OpenFolder handle;
+            const FileError opened = handle.openChild(top.handle, entry.name);
+            push(child, real, std::move(handle), opened);
+        }
     }
     // The root's own listing came last, in step with the folder list once setRoot appends the root.
 }

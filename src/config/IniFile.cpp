@@ -5,6 +5,7 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <vector>
 
 namespace tessa {
 namespace {
@@ -16,60 +17,121 @@ QMutex& profileMutex() {
     return mutex;
 }
 
-enum class Encoding { Utf8, Utf8Bom, Utf16Le };
+enum class Encoding { Bytes, Utf8Bom, Utf16Le, Utf16Be };
 
+// The file as lines of raw bytes, each with its own line end, so that a write changes the one line it
+// owns and leaves every other byte as it was, whatever those lines hold (text in another code page,
+// bytes that are no valid UTF-8).
 struct Document {
-    QStringList lines;
-    Encoding encoding = Encoding::Utf8;
+    Encoding encoding = Encoding::Bytes;
+    QByteArray bom;
+    std::vector<QByteArray> lines; // raw, line end included when the line has one
     QString newline = QStringLiteral("\n");
-    bool finalNewline = true;
 };
 
-std::optional<Document> load(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray raw = file.readAll();
-    Document doc;
-    QString text;
-    if (raw.startsWith("\xFF\xFE")) {
-        doc.encoding = Encoding::Utf16Le;
-        text = QStringDecoder(QStringDecoder::Utf16LE).decode(raw.mid(2));
-    } else if (raw.startsWith("\xEF\xBB\xBF")) {
-        doc.encoding = Encoding::Utf8Bom;
-        text = QString::fromUtf8(raw.mid(3));
-    } else {
-        text = QString::fromUtf8(raw);
+int unitSize(Encoding encoding) {
+    return encoding == Encoding::Utf16Le || encoding == Encoding::Utf16Be ? 2 : 1;
+}
+
+// Code unit i of the raw bytes, in the file's order.
+char16_t unitAt(const QByteArray& raw, qsizetype i, Encoding encoding) {
+    const auto b = [&](qsizetype at) { return char16_t(uint8_t(raw[at])); };
+    switch (encoding) {
+    case Encoding::Utf16Le:
+        return char16_t(b(2 * i) | (b(2 * i + 1) << 8));
+    case Encoding::Utf16Be:
+        return char16_t((b(2 * i) << 8) | b(2 * i + 1));
+    default:
+        return b(i);
     }
-    if (text.contains(QStringLiteral("\r\n")))
-        doc.newline = QStringLiteral("\r\n");
-    doc.finalNewline = text.isEmpty() || text.endsWith(QLatin1Char('\n'));
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    doc.lines = text.split(QLatin1Char('\n'));
-    if (doc.finalNewline && !doc.lines.isEmpty() && doc.lines.last().isEmpty())
-        doc.lines.removeLast();
+}
+
+QString decode(const QByteArray& raw, Encoding encoding) {
+    switch (encoding) {
+    case Encoding::Utf16Le:
+        return QStringDecoder(QStringDecoder::Utf16LE).decode(raw);
+    case Encoding::Utf16Be:
+        return QStringDecoder(QStringDecoder::Utf16BE).decode(raw);
+    default:
+        return QString::fromUtf8(raw);
+    }
+}
+
+QByteArray encode(const QString& text, Encoding encoding) {
+    switch (encoding) {
+    case Encoding::Utf16Le:
+        return QStringEncoder(QStringEncoder::Utf16LE).encode(text);
+    case Encoding::Utf16Be:
+        return QStringEncoder(QStringEncoder::Utf16BE).encode(text);
+    default:
+        return text.toUtf8();
+    }
+}
+
+// A line's text without its line end.
+QString lineText(const Document& doc, size_t i) {
+    QString text = decode(doc.lines[i], doc.encoding);
+    if (text.endsWith(QLatin1Char('\n')))
+        text.chop(1);
+    if (text.endsWith(QLatin1Char('\r')))
+        text.chop(1);
+    return text;
+}
+
+Document parse(const QByteArray& raw) {
+    Document doc;
+    if (raw.startsWith("\xFF\xFE"))
+        doc.encoding = Encoding::Utf16Le;
+    else if (raw.startsWith("\xFE\xFF"))
+        doc.encoding = Encoding::Utf16Be;
+    else if (raw.startsWith("\xEF\xBB\xBF"))
+        doc.encoding = Encoding::Utf8Bom;
+    doc.bom = raw.left(doc.encoding == Encoding::Bytes ? 0 : doc.encoding == Encoding::Utf8Bom ? 3 : 2);
+    const QByteArray body = raw.mid(doc.bom.size());
+    const int unit = unitSize(doc.encoding);
+    const qsizetype units = body.size() / unit;
+    qsizetype lineStart = 0;
+    for (qsizetype i = 0; i < units; ++i) {
+        if (unitAt(body, i, doc.encoding) != u'\n')
+            continue;
+        if (doc.lines.empty() && i > 0 && unitAt(body, i - 1, doc.encoding) == u'\r')
+            doc.newline = QStringLiteral("\r\n");
+        doc.lines.push_back(body.mid(lineStart * unit, (i + 1 - lineStart) * unit));
+        lineStart = i + 1;
+    }
+    // The last line without an end, and an odd byte a UTF-16 file may end with, stay as they are.
+    if (lineStart * unit < body.size())
+        doc.lines.push_back(body.mid(lineStart * unit));
     return doc;
 }
 
+enum class Loaded { Read, Missing, Unreadable };
+
+Loaded load(const QString& path, Document* doc) {
+    QFile file(path);
+    if (!file.exists())
+        return Loaded::Missing;
+    if (!file.open(QIODevice::ReadOnly))
+        return Loaded::Unreadable;
+    const QByteArray raw = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return Loaded::Unreadable;
+    *doc = parse(raw);
+    return Loaded::Read;
+}
+
+// Replaces the file at once: a crash leaves either the old file or the new one, never a short one. The
+// new file gets the old one's mode.
 bool save(const QString& path, const Document& doc) {
-    QString text = doc.lines.join(doc.newline);
-    if (doc.finalNewline || doc.lines.isEmpty())
-        text += doc.newline;
-    QByteArray raw;
-    switch (doc.encoding) {
-    case Encoding::Utf16Le:
-        raw = QByteArray("\xFF\xFE", 2) + QByteArray(QStringEncoder(QStringEncoder::Utf16LE).encode(text));
-        break;
-    case Encoding::Utf8Bom:
-        raw = QByteArray("\xEF\xBB\xBF") + text.toUtf8();
-        break;
-    case Encoding::Utf8:
-        raw = text.toUtf8();
-        break;
-    }
+    QByteArray raw = doc.bom;
+    for (const QByteArray& line : doc.lines)
+        raw += line;
+    const QFileDevice::Permissions mode = QFile::permissions(path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
+    if (mode != QFileDevice::Permissions())
+        file.setPermissions(mode);
     if (file.write(raw) != raw.size()) {
         file.cancelWriting();
         return false;
@@ -124,8 +186,8 @@ struct Location {
 Location locate(const Document& doc, const QString& section, const QString& key) {
     Location at;
     bool inside = false;
-    for (qsizetype i = 0; i < doc.lines.size(); ++i) {
-        const QString& line = doc.lines[i];
+    for (qsizetype i = 0; i < qsizetype(doc.lines.size()); ++i) {
+        const QString line = lineText(doc, size_t(i));
         if (auto name = sectionName(line)) {
             if (inside)
                 break; // the first matching section is the one used
@@ -150,29 +212,46 @@ Location locate(const Document& doc, const QString& section, const QString& key)
 
 std::optional<QString> IniFile::read(const QString& section, const QString& key) const {
     QMutexLocker lock(&profileMutex());
-    const auto doc = load(path_);
-    if (!doc)
+    Document doc;
+    if (load(path_, &doc) != Loaded::Read)
         return std::nullopt;
-    const Location at = locate(*doc, section, key);
+    const Location at = locate(doc, section, key);
     if (at.keyLine < 0)
         return std::nullopt;
-    return valueOf(doc->lines[at.keyLine]);
+    return valueOf(lineText(doc, size_t(at.keyLine)));
 }
 
 bool IniFile::write(const QString& section, const QString& key, const QString& value) const {
     QMutexLocker lock(&profileMutex());
-    Document doc = load(path_).value_or(Document{});
+    Document doc;
+    // A file that is there but cannot be read is left alone: writing the one key would lose the rest.
+    if (load(path_, &doc) == Loaded::Unreadable)
+        return false;
+    const auto encoded = [&doc](const QString& text) { return encode(text + doc.newline, doc.encoding); };
+    const auto endLastLine = [&doc] {
+        if (doc.lines.empty())
+            return;
+        QByteArray& last = doc.lines.back();
+        const int unit = unitSize(doc.encoding);
+        if (last.size() < unit || unitAt(last, last.size() / unit - 1, doc.encoding) != u'\n')
+            last += encode(doc.newline, doc.encoding);
+    };
     const Location at = locate(doc, section, key);
     const QString line = key + QLatin1Char('=') + value;
     if (at.keyLine >= 0) {
-        doc.lines[at.keyLine] = line;
+        const bool ended = size_t(at.keyLine) + 1 < doc.lines.size() ||
+                           decode(doc.lines[size_t(at.keyLine)], doc.encoding).endsWith(QLatin1Char('\n'));
+        doc.lines[size_t(at.keyLine)] = ended ? encoded(line) : encode(line, doc.encoding);
     } else if (at.sectionLine >= 0) {
-        doc.lines.insert(at.lastContentLine + 1, line);
+        if (size_t(at.lastContentLine) + 1 == doc.lines.size())
+            endLastLine();
+        doc.lines.insert(doc.lines.begin() + at.lastContentLine + 1, encoded(line));
     } else {
-        if (!doc.lines.isEmpty() && !doc.lines.last().trimmed().isEmpty())
-            doc.lines.append(QString());
-        doc.lines.append(QLatin1Char('[') + section + QLatin1Char(']'));
-        doc.lines.append(line);
+        endLastLine();
+        if (!doc.lines.empty() && !lineText(doc, doc.lines.size() - 1).trimmed().isEmpty())
+            doc.lines.push_back(encoded(QString()));
+        doc.lines.push_back(encoded(QLatin1Char('[') + section + QLatin1Char(']')));
+        doc.lines.push_back(encoded(line));
     }
     return save(path_, doc);
 }

@@ -6,7 +6,9 @@
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringEncoder>
 
 using namespace tessa;
@@ -95,4 +97,74 @@ TEST_F(SettingsTest, StringTableKeysAndEncodings) {
 
     dir.write(QStringLiteral("TessaLang.ini"), "[English]\n0001=" + QByteArray(2000, 'x') + "\n");
     EXPECT_EQ(text(1).size(), 1023);
+}
+
+TEST_F(SettingsTest, AFileThatCannotBeReadIsNeverReplaced) {
+    // A folder in the file's place exists but cannot be read as the file (permissions do not stop root).
+    const QString path = dir.file(QStringLiteral("TessaSet.ini"));
+    ASSERT_TRUE(QDir().mkpath(path + QStringLiteral("/inside")));
+    EXPECT_FALSE(writeIntSetting(QStringLiteral("DevType"), 1));
+    EXPECT_TRUE(QFileInfo(path + QStringLiteral("/inside")).isDir());
+    EXPECT_EQ(readIntSetting(QStringLiteral("DevType")), -1);
+}
+
+TEST_F(SettingsTest, ForeignLinesKeepTheirBytes) {
+    // Latin-1 bytes that are no valid UTF-8, a line without an end, and a comment in another code page.
+    const QByteArray before =
+        QByteArray("; caf\xE9 \xFF\xFE\r\n[Setting]\r\nCompany=M\xFCller\r\nDevType=0\r\n"
+                   "Address=Stra\xDF"
+                   "e 1");
+    const QString path = dir.write(QStringLiteral("TessaSet.ini"), before);
+    ASSERT_TRUE(writeIntSetting(QStringLiteral("DevType"), 1));
+    EXPECT_EQ(TempDir::read(path), QByteArray(before).replace("DevType=0", "DevType=1"));
+    ASSERT_TRUE(writeStringSetting(QStringLiteral("BackupPath"), QStringLiteral("/b/")));
+    EXPECT_EQ(TempDir::read(path),
+              QByteArray(before).replace("DevType=0", "DevType=1") + "\r\nBackupPath=/b/\r\n");
+}
+
+TEST_F(SettingsTest, Utf16FilesAreWrittenBackInTheirOwnByteOrder) {
+    for (const auto order : {QStringEncoder::Utf16LE, QStringEncoder::Utf16BE}) {
+        SCOPED_TRACE(int(order));
+        QStringEncoder encoder(order);
+        const auto bytes = [&](const QString& s) { return QByteArray(encoder(s)); };
+        const QByteArray bom =
+            order == QStringEncoder::Utf16LE ? QByteArray("\xFF\xFE") : QByteArray("\xFE\xFF");
+        const QString path =
+            dir.write(QStringLiteral("TessaSet.ini"),
+                      bom + bytes(QStringLiteral("[Setting]\r\nDevice=VX7 \u00e9\u4e2d\r\nDevType=0\r\n")));
+        EXPECT_EQ(readStringSetting(QStringLiteral("Device")), QStringLiteral("VX7 \u00e9\u4e2d"));
+        ASSERT_TRUE(writeIntSetting(QStringLiteral("DevType"), 1));
+        ASSERT_TRUE(writeStringSetting(QStringLiteral("ExportPath"), QStringLiteral("/\u00fc/")));
+        EXPECT_EQ(TempDir::read(path),
+                  bom + bytes(QStringLiteral(
+                            "[Setting]\r\nDevice=VX7 \u00e9\u4e2d\r\nDevType=1\r\nExportPath=/\u00fc/\r\n")));
+        EXPECT_EQ(readIntSetting(QStringLiteral("DevType")), 1);
+    }
+}
+
+TEST_F(SettingsTest, TheReplacedFileKeepsItsMode) {
+    const QString path = dir.write(QStringLiteral("TessaSet.ini"), "[Setting]\nDevType=0\n");
+    const auto mode = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
+    ASSERT_TRUE(QFile::setPermissions(path, mode));
+    ASSERT_TRUE(writeIntSetting(QStringLiteral("DevType"), 1));
+    EXPECT_EQ(QFile::permissions(path) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser), mode);
+    const auto narrow = QFile::ReadOwner | QFile::WriteOwner;
+    ASSERT_TRUE(QFile::setPermissions(path, narrow));
+    ASSERT_TRUE(writeIntSetting(QStringLiteral("DevType"), 0));
+    EXPECT_EQ(QFile::permissions(path) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser), narrow);
+    // No temporary file is left beside it.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("TessaSet.ini")});
+}
+
+TEST_F(SettingsTest, AFileWithoutReadPermissionIsNeverReplaced) {
+    const QByteArray before("[Setting]\nBackupPath=/b/\nSoftware=Tessa\n");
+    const QString path = dir.write(QStringLiteral("TessaSet.ini"), before);
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::WriteOwner));
+    if (QFile(path).open(QIODevice::ReadOnly)) {
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        GTEST_SKIP() << "the permission does not stop this user from reading";
+    }
+    EXPECT_FALSE(writeIntSetting(QStringLiteral("DevType"), 1));
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+    EXPECT_EQ(TempDir::read(path), before);
 }

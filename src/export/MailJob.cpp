@@ -37,7 +37,7 @@ void MailTemporaries::remove() {
 }
 
 MailPreparation prepareMail(const std::vector<CallRecord>& records, bool originals, int modelCode,
-                            const QString& tempFolder) {
+                            const QString& tempFolder, platform::Area recordingArea) {
     MailPreparation mail;
     mail.message.subject = QString::fromLatin1(kMailSubject);
     for (const CallRecord& record : records) {
@@ -45,9 +45,9 @@ MailPreparation prepareMail(const std::vector<CallRecord>& records, bool origina
         const QString native = platform::nativePath(path);
         if (native.isEmpty())
             continue;
-        // A record names its recording by a path the card or the backup wrote: only a regular file inside
-        // the card in use or the backup is handed over.
-        const platform::FileStatus status = platform::statFile(native, Area::CardOrBackup);
+        // A record names its recording by a path the card or the backup wrote (or the import found): only
+        // a regular file inside its area is handed over.
+        const platform::FileStatus status = platform::statFile(native, recordingArea);
         if (status.error != platform::FileError::None || status.kind != platform::EntryKind::File)
             continue;
         if (originals || !isContainerPath(path)) {
@@ -61,7 +61,7 @@ MailPreparation prepareMail(const std::vector<CallRecord>& records, bool origina
         const QString converted = wavOutputPath(path, mail.temporaries.folder);
         if (!mail.temporaries.files.contains(converted))
             mail.temporaries.files << converted;
-        if (convertRecording(status.realPath, Area::CardOrBackup, converted) == ConversionResult::Written &&
+        if (convertRecording(status.realPath, recordingArea, converted) == ConversionResult::Written &&
             !mail.message.attachments.contains(converted))
             mail.message.attachments << converted;
     }

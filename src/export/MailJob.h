@@ -7,6 +7,7 @@
 
 #include "export/DesktopPrograms.h"
 #include "format/CallRecord.h"
+#include "platform/FileRoots.h"
 
 #include <atomic>
 #include <QString>
@@ -32,9 +33,11 @@ struct MailPreparation {
 // Builds the message for the records (copies: the window may drop its records while this runs). With
 // originals, or for a path without ".xtr", a recording is attached as stored; otherwise it is converted
 // into a new folder under tempFolder and attached when the conversion wrote it. A record whose recording
-// is missing, or lies outside the card in use and the backup, gets no attachment; its block is in the
-// body all the same. Throws std::bad_alloc when memory runs out.
+// is missing, or lies outside its area, gets no attachment; its block is in the body all the same. The
+// area is the card in use and the backup, or for imported records the folders the user imported from.
+// Throws std::bad_alloc when memory runs out.
 MailPreparation prepareMail(const std::vector<CallRecord>& records, bool originals, int modelCode,
-                            const QString& tempFolder);
+                            const QString& tempFolder,
+                            platform::Area recordingArea = platform::Area::CardOrBackup);
 
 } // namespace tessa

@@ -212,11 +212,14 @@ void ExportCommands::startMail(bool originals) {
     mailLeftovers_->remove();
 
     const int model = state_.modelCode;
+    // Imported recordings lie in the folder the user imported from, outside the card and the backup.
+    const platform::Area area =
+        page->pageType() == PageImport ? platform::Area::User : platform::Area::CardOrBackup;
     const platform::GuiQueue::Link gui = queue_.link();
     QPointer<QWidget> window(dialogParent_);
     auto leftovers = mailLeftovers_;
-    mailWorker_.start([gui, window, leftovers, records = std::move(records), originals,
-                       model](const std::atomic<bool>& stopped) {
+    mailWorker_.start([gui, window, leftovers, records = std::move(records), originals, model,
+                       area](const std::atomic<bool>& stopped) {
         auto fail = [gui](int message, const char* name) {
             gui.post([message, name] {
                 const QString body = message == 113 ? text(113) : message == 115 ? text(115) : text(116);
@@ -229,7 +232,7 @@ void ExportCommands::startMail(bool originals) {
         }
         MailPreparation mail;
         try {
-            mail = prepareMail(records, originals, model, privateTempFolder());
+            mail = prepareMail(records, originals, model, privateTempFolder(), area);
         } catch (const std::bad_alloc&) {
             mail.temporaries.remove();
             fail(115, "mailNoMemory");

@@ -158,6 +158,30 @@ TEST_F(MailCommandTest, OriginalsAttachTheContainerItself) {
     EXPECT_TRUE(tempFiles().isEmpty());
 }
 
+TEST_F(MailCommandTest, ImportedRecordingsAreAttachedFromTheFolderTheyWereImportedFrom) {
+    // The import page's records name files outside the card and the backup.
+    TempDir imported;
+    const QString recording = imported.write(QStringLiteral("20180115093012-I-5551234.xtr"),
+                                             TempDir::read(card.file("201801/20180115093012-I-5551234.xtr")));
+    CallRecord& r = records.emplace_back();
+    std::memset(&r, 0, sizeof r);
+    r.valid = 1;
+    r.callType = CallIncoming;
+    r.fullPath.setText(recording);
+    view->page(PageImport)->model()->appendRow(&r);
+    view->showPage(PageImport);
+    view->page(PageImport)->table()->selectRow(0);
+    for (int command : {CmdEmail, CmdEmailOriginals}) {
+        const size_t call = desktop.calls("xdg-email").size();
+        exports->handle(command);
+        ASSERT_TRUE(test::waitFor([&] { return idle() && desktop.calls("xdg-email").size() == call + 1; }));
+        const QStringList files = attachments(desktop.calls("xdg-email")[call]);
+        ASSERT_EQ(files.size(), 1) << command;
+        EXPECT_EQ(QFileInfo(files[0]).fileName(),
+                  command == CmdEmail ? "20180115093012-I-5551234.wav" : "20180115093012-I-5551234.xtr");
+    }
+}
+
 TEST_F(MailCommandTest, ASecondEmailWhileTheMailProgramRunsIsRefusedWith207) {
     twoRecords();
     desktop.holdMail(true);

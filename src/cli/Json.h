@@ -2,12 +2,25 @@
 
 // Small streaming JSON writer: large logs are printed record by record without building a document.
 
+#include <QByteArray>
 #include <QString>
+#include <QStringView>
 #include <QTextStream>
 
 namespace tessa::cli {
 
 QString jsonString(const QString& text);
+
+// The same JSON string, of UTF-16 units, appended as UTF-8 to a byte buffer: listing 100 000 records
+// through QString texts costs more than reading them.
+void appendJsonString(QByteArray& out, const char16_t* units, size_t count);
+inline void appendJsonString(QByteArray& out, QStringView text) {
+    appendJsonString(out, text.utf16(), size_t(text.size()));
+}
+void appendJsonNumber(QByteArray& out, qint64 value);
+
+// Writes UTF-8 bytes to the stream: straight to its device when it has one, else as text.
+void writeUtf8(QTextStream& out, const QByteArray& bytes);
 
 class JsonObjectWriter {
 public:

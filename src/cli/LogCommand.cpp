@@ -101,6 +101,9 @@ int LogCommand::run(const Args& args, Io io) const {
         io.out << "[";
     bool first = true;
     uint32_t kept = 0;
+    // JSON goes out in blocks of about a megabyte.
+    QByteArray jsonBlock;
+    constexpr qsizetype kJsonBlock = 1 << 20;
     LogReadHandlers handlers;
     handlers.record = [&](uint32_t, uint32_t, CallRecord* record) {
         if (!record)
@@ -108,9 +111,13 @@ int LogCommand::run(const Args& args, Io io) const {
         ++kept;
         if (workbook)
             listed.push_back(*record);
-        if (json)
-            printRecordJson(io.out, *record, remarkModel, first);
-        else
+        if (json) {
+            appendRecordJson(jsonBlock, *record, remarkModel, first);
+            if (jsonBlock.size() >= kJsonBlock) {
+                writeUtf8(io.out, jsonBlock);
+                jsonBlock.resize(0);
+            }
+        } else
             printRecordText(io.out, *record, remarkModel);
         first = false;
     };
@@ -118,6 +125,8 @@ int LogCommand::run(const Args& args, Io io) const {
                                      ? readMonthLog(native, platform::Area::User, nullptr, handlers)
                                      : readCardLog(native, platform::Area::User, drive, model,
                                                    withContacts ? &contacts : nullptr, nullptr, handlers);
+    if (json)
+        writeUtf8(io.out, jsonBlock);
     if (status == LogReadStatus::Unreadable) {
         if (json)
             io.out << "]\n";

@@ -16,22 +16,95 @@ QString timeText(const RecordTime& t) {
         .arg(t.second.get(), 2, 10, QLatin1Char('0'));
 }
 
+namespace {
+
+template <size_t N>
+void appendField(QByteArray& out, const Utf16Field<N>& field) {
+    char16_t units[N];
+    size_t n = 0;
+    for (; n < N; ++n) {
+        units[n] = char16_t(field.units[n].get());
+        if (units[n] == 0)
+            break;
+    }
+    appendJsonString(out, units, n);
+}
+
+void appendKey(QByteArray& out, const char* key, bool first = false) {
+    if (!first)
+        out.append(',');
+    out.append('"');
+    out.append(key);
+    out.append("\":", 2);
+}
+
+void appendTwoDigits(QByteArray& out, unsigned value) {
+    out.append(char('0' + value / 10 % 10));
+    out.append(char('0' + value % 10));
+}
+
+} // namespace
+
+void appendRecordJson(QByteArray& out, const CallRecord& r, int modelCode, bool first) {
+    out.append(first ? "\n{" : ",\n{");
+    appendKey(out, "index", true);
+    appendJsonNumber(out, qint64(r.index.get()));
+    appendKey(out, "valid");
+    appendJsonNumber(out, qint64(r.valid.get()));
+    appendKey(out, "callType");
+    appendJsonNumber(out, qint64(r.callType.get()));
+    appendKey(out, "auxFlag");
+    appendJsonNumber(out, qint64(r.auxFlag.get()));
+    appendKey(out, "marked");
+    appendJsonNumber(out, qint64(r.marked.get()));
+    appendKey(out, "time");
+    const RecordTime& t = r.time;
+    if (t.year.get() <= 9999) {
+        // "YYYY-MM-DD hh:mm:ss" without a detour through text; fields beyond two digits take the slow way.
+        const bool twoDigits = t.month.get() < 100 && t.day.get() < 100 && t.hour.get() < 100 &&
+                               t.minute.get() < 100 && t.second.get() < 100;
+        if (twoDigits) {
+            out.append('"');
+            appendTwoDigits(out, t.year.get() / 100);
+            appendTwoDigits(out, t.year.get() % 100);
+            out.append('-');
+            appendTwoDigits(out, t.month.get());
+            out.append('-');
+            appendTwoDigits(out, t.day.get());
+            out.append(' ');
+            appendTwoDigits(out, t.hour.get());
+            out.append(':');
+            appendTwoDigits(out, t.minute.get());
+            out.append(':');
+            appendTwoDigits(out, t.second.get());
+            out.append('"');
+        } else {
+            appendJsonString(out, timeText(t));
+        }
+    } else {
+        appendJsonString(out, timeText(t));
+    }
+    appendKey(out, "number");
+    appendField(out, r.number);
+    appendKey(out, "name");
+    appendField(out, r.name);
+    appendKey(out, "callDuration");
+    appendJsonNumber(out, qint64(r.callDuration.get()));
+    appendKey(out, "recordingDuration");
+    appendJsonNumber(out, qint64(r.recordingDuration.get()));
+    appendKey(out, "shortPath");
+    appendField(out, r.shortPath);
+    appendKey(out, "fullPath");
+    appendField(out, r.fullPath);
+    appendKey(out, "remark");
+    appendJsonString(out, modelCode == ModelVX5 ? cardRemark(r) : QString());
+    out.append('}');
+}
+
 void printRecordJson(QTextStream& out, const CallRecord& r, int modelCode, bool first) {
-    out << (first ? "\n" : ",\n");
-    JsonObjectWriter(out)
-        .field("index", qint64(r.index.get()))
-        .field("valid", qint64(r.valid.get()))
-        .field("callType", qint64(r.callType.get()))
-        .field("auxFlag", qint64(r.auxFlag.get()))
-        .field("marked", qint64(r.marked.get()))
-        .field("time", timeText(r.time))
-        .field("number", r.number.text())
-        .field("name", r.name.text())
-        .field("callDuration", qint64(r.callDuration.get()))
-        .field("recordingDuration", qint64(r.recordingDuration.get()))
-        .field("shortPath", r.shortPath.text())
-        .field("fullPath", r.fullPath.text())
-        .field("remark", modelCode == ModelVX5 ? cardRemark(r) : QString());
+    QByteArray bytes;
+    appendRecordJson(bytes, r, modelCode, first);
+    writeUtf8(out, bytes);
 }
 
 void printRecordText(QTextStream& out, const CallRecord& r, int modelCode) {

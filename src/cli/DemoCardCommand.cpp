@@ -17,8 +17,9 @@ int DemoCardCommand::run(const Args& args, Io io) const {
     bool ok = true;
     if (args.has(QStringLiteral("records"))) {
         options.records = args.value(QStringLiteral("records")).toInt(&ok);
-        if (!ok || options.records < 1 || options.records > 5000)
-            return usageError(io, QStringLiteral("--records must be a number from 1 to 5000"));
+        if (!ok || options.records < 1 || options.records > kMaxDemoRecords)
+            return usageError(io,
+                              QStringLiteral("--records must be a number from 1 to %1").arg(kMaxDemoRecords));
     }
     if (args.has(QStringLiteral("seed"))) {
         options.seed = args.value(QStringLiteral("seed")).toUInt(&ok);

@@ -7,12 +7,14 @@
 #include "format/ContainerHeader.h"
 #include "format/PhonebookEntry.h"
 #include "platform/CodePage.h"
+#include "platform/HardLink.h"
 #include "store/CardRecordCodec.h"
 #include "store/RecordingFiles.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <QDate>
 #include <QDir>
@@ -25,7 +27,10 @@ namespace tessa {
 // different files merge.
 namespace democard_internal {
 
-constexpr int kMaxRecords = 5000;
+constexpr int kMaxRecords = kMaxDemoRecords;
+// Recordings synthesised afresh; later records reuse one of these of the same kind under their own name,
+// so that a card of 100 000 records is written in seconds rather than hours.
+constexpr int kDistinctRecordings = 48;
 constexpr int kDaysCovered = 122; // August to November 2026
 constexpr int64_t kSecondsPerDay = 86400;
 // Card paths leave room for a terminator so that a rebuilt log could hold them as well.
@@ -79,6 +84,7 @@ struct Planned {
     QString remark;
     bool deleted = false;
     bool marked = false;
+    int reuses = -1; // index of the earlier record whose recording this one reuses, or -1
 };
 
 template <typename T>
@@ -233,6 +239,8 @@ std::vector<Planned> planCard(const DemoCardOptions& options, SeededRandom& rng)
                                     Kind::ContainerMuLaw};
     shuffle(firstKinds, rng);
     int calls = 0, notes = 0, missed = 0, recordings = 0, containers = 0;
+    // The synthesised recordings of each kind, by record index.
+    std::array<std::vector<int>, 5> sources;
     bool hashDialled = false;
     int64_t earliest = 0;
     for (int i = 0; i < count; ++i) {
@@ -252,8 +260,20 @@ std::vector<Planned> planCard(const DemoCardOptions& options, SeededRandom& rng)
 
         // The first missed call left no recording, the second did, later ones either.
         const bool recorded = r.callType != CallMissed || (++missed == 2 || (missed > 2 && rng.chance(0.5)));
-        if (recorded) {
+        if (recorded && recordings >= kDistinctRecordings) {
+            // The same kind of recording as an earlier one, with its length, note and bookmark.
+            r.kind = weightedKind(rng);
+            const std::vector<int>& same = sources[size_t(r.kind)];
+            const Planned& source = plan[size_t(same[size_t(rng.range(0, int(same.size()) - 1))])];
+            r.reuses = int(&source - plan.data());
+            r.speechSeconds = source.speechSeconds;
+            r.note = source.note;
+            r.bookmark = source.bookmark;
+            if (r.callType == CallIncoming || r.callType == CallOutgoing)
+                r.extraCallSeconds = uint32_t(rng.range(0, 6));
+        } else if (recorded) {
             r.kind = recordings < int(firstKinds.size()) ? firstKinds[size_t(recordings)] : weightedKind(rng);
+            sources[size_t(r.kind)].push_back(i);
             ++recordings;
             r.speechSeconds = speechSecondsFor(r, rng);
             if (r.kind == Kind::ContainerMuLaw)
@@ -261,7 +281,7 @@ std::vector<Planned> planCard(const DemoCardOptions& options, SeededRandom& rng)
             if (r.callType == CallIncoming || r.callType == CallOutgoing)
                 r.extraCallSeconds = uint32_t(rng.range(0, 6));
         }
-        if (r.kind != Kind::None && r.kind != Kind::PlainWav) {
+        if (r.kind != Kind::None && r.kind != Kind::PlainWav && r.reuses < 0) {
             const int which = containers++;
             const bool withNote = which == 0 || which == 2 || (which > 2 && rng.chance(0.45));
             const bool withBookmark = which == 1 || which == 2 || (which > 2 && rng.chance(0.4));
@@ -431,7 +451,16 @@ bool writeDemoCard(const QString& dir, const DemoCardOptions& options, QString* 
     const bool vx5 = options.model == ModelVX5;
     const auto& codePage = platform::systemCodePage();
 
+    // Each synthesised recording: where it was first written (empty while nowhere), or its bytes.
+    struct Synthesised {
+        QString path;
+        QByteArray bytes;
+        uint32_t seconds = 0;
+    };
+    std::map<int, Synthesised> synthesised;
+    QString madeFolder;
     QByteArray log;
+    log.reserve(qsizetype(plan.size() * cardRecordSize(options.model)));
     for (size_t i = 0; i < plan.size(); ++i) {
         Planned& r = plan[i];
         const Moment m = momentOf(r.start);
@@ -448,17 +477,42 @@ bool writeDemoCard(const QString& dir, const DemoCardOptions& options, QString* 
                 name = recordingName(r, m);
                 cardPath = codePage.encode(folder + u'\\' + name);
             }
-            const auto bytes = recordingBytes(r, options.seed, i, error);
-            if (!bytes)
-                return false;
-            seconds = storedSeconds(name, *bytes);
-            // Deleted records lost their recording with them.
-            if (!r.deleted) {
-                const QString folderPath = root.filePath(QString(folder).replace(u'\\', u'/'));
+            const QString folderPath = root.filePath(QString(folder).replace(u'\\', u'/'));
+            const QString path = folderPath + u'/' + name;
+            if (folderPath != madeFolder) {
                 if (!QDir().mkpath(folderPath))
                     return fail(QStringLiteral("cannot create %1").arg(folderPath));
-                if (!writeFile(folderPath + u'/' + name, *bytes, error))
+                madeFolder = folderPath;
+            }
+            // Deleted records lost their recording with them.
+            if (r.reuses >= 0) {
+                Synthesised& source = synthesised[r.reuses];
+                seconds = source.seconds;
+                if (!r.deleted) {
+                    if (!source.path.isEmpty()) {
+                        if (platform::linkOrCopy(source.path, path) == platform::SecondName::Failed)
+                            return fail(QStringLiteral("cannot write %1").arg(path));
+                    } else {
+                        if (!writeFile(path, source.bytes, error))
+                            return false;
+                        source.path = path;
+                        source.bytes.clear();
+                    }
+                }
+            } else {
+                const auto bytes = recordingBytes(r, options.seed, i, error);
+                if (!bytes)
                     return false;
+                seconds = storedSeconds(name, *bytes);
+                Synthesised& kept = synthesised[int(i)];
+                kept.seconds = seconds;
+                if (!r.deleted) {
+                    if (!writeFile(path, *bytes, error))
+                        return false;
+                    kept.path = path;
+                } else {
+                    kept.bytes = *bytes; // for a later record that reuses it
+                }
             }
         }
         const auto record = cardRecord(r, m, cardPath, seconds, options.model);

@@ -9,6 +9,9 @@
 
 namespace tessa {
 
+// The most records a demo card holds.
+constexpr int kMaxDemoRecords = 100000;
+
 struct DemoCardOptions {
     int model = 0; // 0 VX7, 1 VX5
     int records = 40;

@@ -276,3 +276,56 @@ TEST(DemoCard, RefusesBadOptionsAndAnExistingLog) {
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(tessa::test::TempDir::read(dir.file(QStringLiteral("CallLog.dat"))), existing);
 }
+
+TEST(DemoCard, ALargeCardReusesAFewRecordingsUnderNamesOfItsOwn) {
+    for (int model : {0, 1}) {
+        SCOPED_TRACE(model);
+        tessa::test::TempDir dir;
+        const QString root = dir.file(QStringLiteral("card"));
+        DemoCardOptions options;
+        options.model = model;
+        options.records = 400;
+        QString error;
+        ASSERT_TRUE(writeDemoCard(root, options, &error)) << error.toStdString();
+        const auto entries = readLog(tessa::test::TempDir::read(root + QStringLiteral("/CallLog.dat")), model);
+        ASSERT_EQ(entries.size(), 400u);
+
+        std::set<QString> names;
+        std::set<QByteArray> contents;
+        std::set<int> liveTypes;
+        int files = 0;
+        for (const Entry& e : entries) {
+            if (!e.valid || e.path.isEmpty())
+                continue;
+            liveTypes.insert(e.type);
+            const QString cardPath = QString::fromLatin1(e.path);
+            SCOPED_TRACE(cardPath.toStdString());
+            EXPECT_TRUE(names.insert(cardPath).second) << "two records name one recording";
+            const QString file = root + u'/' + cardPath.split(u'\\').join(u'/');
+            ASSERT_TRUE(QFile::exists(file));
+            // A reused recording still gives the record its own measure.
+            EXPECT_EQ(e.recordingSeconds, storedSeconds(file));
+            EXPECT_GE(e.callSeconds, e.recordingSeconds);
+            const auto name = parseName(cardPath.split(u'\\').last());
+            ASSERT_TRUE(name);
+            // The kind of a reused recording matches its name's extension.
+            const QByteArray bytes = tessa::test::TempDir::read(file);
+            EXPECT_EQ(name->extension == QStringLiteral(".xtr"), !bytes.startsWith("RIFF"));
+            contents.insert(bytes);
+            ++files;
+        }
+        EXPECT_GT(files, 300);
+        EXPECT_LE(contents.size(), 48u);
+        EXPECT_EQ(liveTypes, (std::set<int>{2, 3, 4, 5, 6, 7, 8}));
+    }
+}
+
+TEST(DemoCard, HoldsAtMostAHundredThousandRecords) {
+    tessa::test::TempDir dir;
+    DemoCardOptions options;
+    options.records = kMaxDemoRecords + 1;
+    QString error;
+    EXPECT_FALSE(writeDemoCard(dir.file(QStringLiteral("card")), options, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(QFile::exists(dir.file(QStringLiteral("card/CallLog.dat"))));
+}

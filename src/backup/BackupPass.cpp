@@ -5,6 +5,7 @@
 #include "backup/CardLogAfterMove.h"
 #include "backup/MonthLogBook.h"
 #include "platform/ConfinedFiles.h"
+#include "platform/FolderLock.h"
 #include "platform/NativePath.h"
 #include "store/CallLogFile.h"
 
@@ -391,7 +392,17 @@ BackupSummary runBackupPass(const BackupRequest& request, const std::vector<Call
                             const std::function<bool()>& stopRequested, BackupObserver& observer) {
     if (request.root.isEmpty())
         return {};
-    platform::setBackupRoot(platform::nativePath(request.root));
+    const QString rootNative = platform::nativePath(request.root);
+    platform::setBackupRoot(rootNative);
+    // One pass at a time writes into a backup root, whichever process runs it. A root where no lock file
+    // can be made cannot take copies either: the pass then runs and reports each record that fails.
+    platform::makeFolders(rootNative, Area::Backup);
+    platform::FolderLock lock;
+    if (lock.tryLock(rootNative, Area::Backup) == platform::FolderLock::Result::Busy) {
+        BackupSummary refused;
+        refused.lockRefused = true;
+        return refused;
+    }
     Pass pass(request, observer);
     return pass.run(records, stopRequested);
 }

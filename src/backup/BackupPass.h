@@ -66,7 +66,8 @@ enum class CardLogChange {
 };
 
 struct BackupSummary {
-    bool ran = false; // false without a backup root
+    bool ran = false;         // false without a backup root, or when another pass holds the root's lock
+    bool lockRefused = false; // another pass (the window's or a watcher's) is writing into the root
     uint32_t total = 0;
     uint32_t handled = 0;
     uint32_t copied = 0, moved = 0, placeholders = 0, alreadyThere = 0, skipped = 0;

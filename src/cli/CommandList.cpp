@@ -12,6 +12,7 @@
 #include "cli/RecordingCommand.h"
 #include "cli/RepairCommand.h"
 #include "cli/VerifyCommand.h"
+#include "cli/WatchCommand.h"
 
 namespace tessa::cli {
 
@@ -26,6 +27,7 @@ const std::vector<std::unique_ptr<Command>>& commandList() {
         list.push_back(std::make_unique<ConvertCommand>());
         list.push_back(std::make_unique<BackupCommand>());
         list.push_back(std::make_unique<VerifyCommand>());
+        list.push_back(std::make_unique<WatchCommand>());
         list.push_back(std::make_unique<ImportCommand>());
         list.push_back(std::make_unique<RepairCommand>());
         list.push_back(std::make_unique<DrivesCommand>());

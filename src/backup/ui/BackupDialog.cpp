@@ -251,6 +251,8 @@ void BackupDialog::onPassEnded(const BackupSummary& summary) {
     // Without a backup root the pass did nothing: the dialog stays until Stop or Cancel.
     if (summary.ran && !cancelling_)
         accept();
+    else if (summary.lockRefused && !cancelling_)
+        QMessageBox::information(this, text(160), text(400));
 }
 
 void BackupDialog::reportDoneWhenIdle() {

@@ -82,7 +82,7 @@ TEST(LogJsonTest, AMonthLogListsTheSameToAPipeAndToAStreamAndParsesBackWhole) {
     const test::CliResult inProcess = test::runCli({"log", path, "--json"});
     ASSERT_EQ(inProcess.code, 0) << inProcess.err.toStdString();
     QProcess cli;
-    cli.start(QString::fromLocal8Bit(qgetenv("TESSA_CLI")), {"log", path, "--json"});
+    cli.start(QStringLiteral(TESSA_BIN_DIR "/tessa-cli"), {"log", path, "--json"});
     ASSERT_TRUE(cli.waitForFinished(60000));
     ASSERT_EQ(cli.exitCode(), 0);
     const QByteArray piped = cli.readAllStandardOutput();

@@ -1,12 +1,11 @@
 #include "audio/G711.h"
 
 #include "format/LittleEndian.h"
+#include "support/PeerTool.h"
 #include "support/TempDir.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
-#include <QProcess>
-#include <QStandardPaths>
 
 // Helpers live in a named namespace: the tests are compiled in unity batches.
 namespace g711_test {
@@ -20,12 +19,6 @@ int muLawInterval(uint8_t code) {
 int aLawInterval(uint8_t code) {
     const int segment = ((code ^ 0x55) >> 4) & 7;
     return segment < 2 ? 16 : 8 << segment;
-}
-
-bool sox(const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral("sox"), args);
-    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
 } // namespace g711_test
@@ -83,7 +76,7 @@ TEST(G711, CompressionStaysWithinOneStepAndIsMonotonic) {
 }
 
 TEST(G711, AgreesWithSoxOnARamp) {
-    if (QStandardPaths::findExecutable(QStringLiteral("sox")).isEmpty())
+    if (!tessa::test::havePeer("sox"))
         GTEST_SKIP() << "sox is not installed";
     tessa::test::TempDir dir;
     QByteArray ramp;
@@ -107,8 +100,8 @@ TEST(G711, AgreesWithSoxOnARamp) {
          {Law{"mu-law", compressMuLaw, expandMuLaw}, Law{"a-law", compressALaw, expandALaw}}) {
         SCOPED_TRACE(law.encoding);
         const QString coded = dir.file(QStringLiteral("ramp.") + QLatin1String(law.encoding));
-        ASSERT_TRUE(sox(QStringList{QStringLiteral("-D")} + rawArgs("signed-integer", 16) + QStringList{pcm} +
-                        rawArgs(law.encoding, 8) + QStringList{coded}));
+        ASSERT_TRUE(tessa::test::sox(QStringList{QStringLiteral("-D")} + rawArgs("signed-integer", 16) +
+                                     QStringList{pcm} + rawArgs(law.encoding, 8) + QStringList{coded}));
         const QByteArray codes = tessa::test::TempDir::read(coded);
         ASSERT_EQ(codes.size(), 65536);
         int mismatches = 0;
@@ -117,8 +110,8 @@ TEST(G711, AgreesWithSoxOnARamp) {
         EXPECT_EQ(mismatches, 0);
 
         const QString back = dir.file(QStringLiteral("back.raw"));
-        ASSERT_TRUE(sox(rawArgs(law.encoding, 8) + QStringList{coded} + rawArgs("signed-integer", 16) +
-                        QStringList{back}));
+        ASSERT_TRUE(tessa::test::sox(rawArgs(law.encoding, 8) + QStringList{coded} +
+                                     rawArgs("signed-integer", 16) + QStringList{back}));
         const QByteArray expanded = tessa::test::TempDir::read(back);
         ASSERT_EQ(expanded.size(), 2 * 65536);
         for (int i = 0; i < 65536; ++i) {

@@ -2,12 +2,11 @@
 
 #include "audio/SpeechSynth.h"
 #include "format/LittleEndian.h"
+#include "support/PeerTool.h"
 #include "support/TempDir.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
-#include <QProcess>
-#include <QStandardPaths>
 
 // Helpers live in a named namespace: the tests are compiled in unity batches.
 namespace gsm_test {
@@ -80,7 +79,7 @@ TEST(GsmCodec, FramesRoundTripAndUnsignedFramesAreRefused) {
 }
 
 TEST(GsmCodec, DecodesLikeSox) {
-    if (QStandardPaths::findExecutable(QStringLiteral("sox")).isEmpty())
+    if (!tessa::test::havePeer("sox"))
         GTEST_SKIP() << "sox is not installed";
     SpeechOptions o;
     o.samples = kFrames * GsmCodec::kFrameSamples;
@@ -90,12 +89,9 @@ TEST(GsmCodec, DecodesLikeSox) {
     tessa::test::TempDir dir;
     const QString gsm = dir.write(QStringLiteral("speech.gsm"), frames);
     const QString wav = dir.file(QStringLiteral("speech.wav"));
-    QProcess p;
-    p.start(QStringLiteral("sox"),
-            {QStringLiteral("-t"), QStringLiteral("gsm"), gsm, QStringLiteral("-e"),
-             QStringLiteral("signed-integer"), QStringLiteral("-b"), QStringLiteral("16"), wav});
-    ASSERT_TRUE(p.waitForFinished(60000));
-    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    ASSERT_TRUE(tessa::test::sox({QStringLiteral("-t"), QStringLiteral("gsm"), gsm, QStringLiteral("-e"),
+                                  QStringLiteral("signed-integer"), QStringLiteral("-b"),
+                                  QStringLiteral("16"), wav}));
     const QByteArray pcm = wavData(tessa::test::TempDir::read(wav));
     const auto ours = decodeFrames(frames);
     ASSERT_EQ(size_t(pcm.size()), ours.size() * 2);

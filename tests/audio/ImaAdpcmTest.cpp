@@ -3,12 +3,11 @@
 #include "audio/RecordingWriter.h"
 #include "audio/SpeechSynth.h"
 #include "format/LittleEndian.h"
+#include "support/PeerTool.h"
 #include "support/TempDir.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
-#include <QProcess>
-#include <QStandardPaths>
 
 // Helpers live in a named namespace: the tests are compiled in unity batches.
 namespace ima_test {
@@ -81,12 +80,6 @@ std::vector<int16_t> pcmSamples(const QByteArray& data) {
     return s;
 }
 
-bool sox(const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral("sox"), args);
-    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
-
 std::vector<int16_t> speech(size_t samples, uint32_t seed) {
     SpeechOptions o;
     o.samples = samples;
@@ -153,7 +146,7 @@ TEST(ImaAdpcm, EncoderRoundTripKeepsSpeechWithinBoundedError) {
 }
 
 TEST(ImaAdpcm, AgreesWithSoxOnBothSides) {
-    if (QStandardPaths::findExecutable(QStringLiteral("sox")).isEmpty())
+    if (!tessa::test::havePeer("sox"))
         GTEST_SKIP() << "sox is not installed";
     tessa::test::TempDir dir;
     const auto input = speech(8000, 3);
@@ -161,8 +154,8 @@ TEST(ImaAdpcm, AgreesWithSoxOnBothSides) {
     // Blocks coded by sox, decoded by us and by sox.
     const QString in = dir.write(QStringLiteral("in.wav"), pcmWav(input));
     const QString soxIma = dir.file(QStringLiteral("sox-ima.wav"));
-    ASSERT_TRUE(sox({QStringLiteral("-D"), in, QStringLiteral("-e"), QStringLiteral("ima-adpcm"),
-                     QStringLiteral("-r"), QStringLiteral("8000"), soxIma}));
+    ASSERT_TRUE(tessa::test::sox({QStringLiteral("-D"), in, QStringLiteral("-e"), QStringLiteral("ima-adpcm"),
+                                  QStringLiteral("-r"), QStringLiteral("8000"), soxIma}));
     const QByteArray soxFile = tessa::test::TempDir::read(soxIma);
     ASSERT_GT(soxFile.size(), 60);
     ASSERT_EQ(readLeU16(reinterpret_cast<const uint8_t*>(soxFile.constData()) + 32), kImaBlockBytes);
@@ -171,8 +164,8 @@ TEST(ImaAdpcm, AgreesWithSoxOnBothSides) {
     const auto ours =
         decodeImaAdpcm(reinterpret_cast<const uint8_t*>(blocks.constData()), size_t(blocks.size()));
     const QString soxPcm = dir.file(QStringLiteral("sox-pcm.wav"));
-    ASSERT_TRUE(sox({soxIma, QStringLiteral("-e"), QStringLiteral("signed-integer"), QStringLiteral("-b"),
-                     QStringLiteral("16"), soxPcm}));
+    ASSERT_TRUE(tessa::test::sox({soxIma, QStringLiteral("-e"), QStringLiteral("signed-integer"),
+                                  QStringLiteral("-b"), QStringLiteral("16"), soxPcm}));
     const auto theirs = pcmSamples(wavData(tessa::test::TempDir::read(soxPcm)));
     ASSERT_EQ(ours.size(), theirs.size());
     EXPECT_EQ(ours, theirs);
@@ -180,8 +173,8 @@ TEST(ImaAdpcm, AgreesWithSoxOnBothSides) {
     // Our plain WAV recording, decoded by sox and by us.
     const QString mine = dir.write(QStringLiteral("mine.wav"), plainWavRecording(input));
     const QString minePcm = dir.file(QStringLiteral("mine-pcm.wav"));
-    ASSERT_TRUE(sox({mine, QStringLiteral("-e"), QStringLiteral("signed-integer"), QStringLiteral("-b"),
-                     QStringLiteral("16"), minePcm}));
+    ASSERT_TRUE(tessa::test::sox({mine, QStringLiteral("-e"), QStringLiteral("signed-integer"),
+                                  QStringLiteral("-b"), QStringLiteral("16"), minePcm}));
     const QByteArray mineFile = tessa::test::TempDir::read(mine);
     const auto ourDecode = decodeImaAdpcm(reinterpret_cast<const uint8_t*>(mineFile.constData()) + 60,
                                           size_t(mineFile.size() - 60));

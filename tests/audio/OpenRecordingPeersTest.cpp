@@ -7,30 +7,17 @@
 #include "format/LittleEndian.h"
 #include "platform/FileRoots.h"
 #include "platform/WaveOutput.h"
+#include "support/PeerTool.h"
 #include "support/TempDir.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
-#include <QProcess>
-#include <QStandardPaths>
 
 // Helpers live in a named namespace: test files may be compiled in unity batches.
 namespace open_recording_peers_test {
 
 using namespace tessa;
 using tessa::test::TempDir;
-
-bool have(const char* program) {
-    return !QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty();
-}
-
-void run(const QString& program, const QStringList& args) {
-    QProcess p;
-    p.start(program, args);
-    ASSERT_TRUE(p.waitForFinished(120000)) << program.toStdString();
-    ASSERT_EQ(p.exitStatus(), QProcess::NormalExit);
-    ASSERT_EQ(p.exitCode(), 0) << program.toStdString() << ": " << p.readAllStandardError().toStdString();
-}
 
 struct Chunk {
     QByteArray id;
@@ -91,13 +78,13 @@ std::vector<int16_t> everySecond(OpenRecording& r) {
 using namespace open_recording_peers_test;
 
 TEST(OpenRecordingPeers, ImaAdpcmDecodesLikeSox) {
-    if (!have("sox"))
+    if (!tessa::test::havePeer("sox"))
         GTEST_SKIP() << "sox is not installed";
     TempDir dir;
     platform::ScopedFileRoots roots{dir.path(), {}}; // the folder stands for the card
     const QString source = speechWav(dir, 5, 21);
     const QString ima = dir.file(QStringLiteral("ima.wav"));
-    run(QStringLiteral("sox"), {source, QStringLiteral("-e"), QStringLiteral("ima-adpcm"), ima});
+    ASSERT_TRUE(tessa::test::sox({source, QStringLiteral("-e"), QStringLiteral("ima-adpcm"), ima}));
     const QByteArray file = TempDir::read(ima);
     const QByteArray fmt = riffChunk(file, "fmt ").body;
     ASSERT_GE(fmt.size(), 20);
@@ -106,9 +93,9 @@ TEST(OpenRecordingPeers, ImaAdpcmDecodesLikeSox) {
     ASSERT_GT(audio.size(), 4055 * 4);
 
     const QString raw = dir.file(QStringLiteral("sox.raw"));
-    run(QStringLiteral("sox"),
-        {ima, QStringLiteral("-t"), QStringLiteral("raw"), QStringLiteral("-e"),
-         QStringLiteral("signed-integer"), QStringLiteral("-b"), QStringLiteral("16"), raw});
+    ASSERT_TRUE(tessa::test::sox({ima, QStringLiteral("-t"), QStringLiteral("raw"), QStringLiteral("-e"),
+                                  QStringLiteral("signed-integer"), QStringLiteral("-b"),
+                                  QStringLiteral("16"), raw}));
     const auto soxSamples = samplesOf(TempDir::read(raw));
 
     // The same blocks, as a container and as a plain WAV recording (whose header is not read).
@@ -130,21 +117,21 @@ TEST(OpenRecordingPeers, ImaAdpcmDecodesLikeSox) {
 }
 
 TEST(OpenRecordingPeers, GsmDecodesLikeLibgsmThroughSox) {
-    if (!have("sox"))
+    if (!tessa::test::havePeer("sox"))
         GTEST_SKIP() << "sox is not installed";
     TempDir dir;
     platform::ScopedFileRoots roots{dir.path(), {}}; // the folder stands for the card
     const QString source = speechWav(dir, 4, 33);
     const QString gsm = dir.file(QStringLiteral("speech.gsm"));
-    run(QStringLiteral("sox"), {source, gsm});
+    ASSERT_TRUE(tessa::test::sox({source, gsm}));
     const QByteArray frames = TempDir::read(gsm);
     ASSERT_GE(frames.size(), 1650 * 3);
     for (qsizetype f = 0; f < frames.size(); f += 33)
         ASSERT_EQ(uint8_t(frames[f]) >> 4, 0xD);
     const QString raw = dir.file(QStringLiteral("sox.raw"));
-    run(QStringLiteral("sox"),
-        {gsm, QStringLiteral("-t"), QStringLiteral("raw"), QStringLiteral("-e"),
-         QStringLiteral("signed-integer"), QStringLiteral("-b"), QStringLiteral("16"), raw});
+    ASSERT_TRUE(tessa::test::sox({gsm, QStringLiteral("-t"), QStringLiteral("raw"), QStringLiteral("-e"),
+                                  QStringLiteral("signed-integer"), QStringLiteral("-b"),
+                                  QStringLiteral("16"), raw}));
     const auto soxSamples = samplesOf(TempDir::read(raw));
 
     OpenRecording r;
@@ -159,22 +146,22 @@ TEST(OpenRecordingPeers, GsmDecodesLikeLibgsmThroughSox) {
 
 // The wave output's own GSM mode takes WAVE format 49: 65-byte pairs of frames.
 TEST(OpenRecordingPeers, Wav49GsmExpandsLikeSox) {
-    if (!have("sox"))
+    if (!tessa::test::havePeer("sox"))
         GTEST_SKIP() << "sox is not installed";
     TempDir dir;
     platform::ScopedFileRoots roots{dir.path(), {}}; // the folder stands for the card
     const QString source = speechWav(dir, 3, 34);
     const QString gsmWav = dir.file(QStringLiteral("gsm.wav"));
-    run(QStringLiteral("sox"), {source, QStringLiteral("-e"), QStringLiteral("gsm-full-rate"), gsmWav});
+    ASSERT_TRUE(tessa::test::sox({source, QStringLiteral("-e"), QStringLiteral("gsm-full-rate"), gsmWav}));
     const QByteArray file = TempDir::read(gsmWav);
     const QByteArray fmt = riffChunk(file, "fmt ").body;
     ASSERT_GE(fmt.size(), 16);
     ASSERT_EQ(readLeU16(reinterpret_cast<const uint8_t*>(fmt.constData())), 49) << "format tag";
     const QByteArray data = riffChunk(file, "data").body;
     const QString raw = dir.file(QStringLiteral("sox.raw"));
-    run(QStringLiteral("sox"),
-        {gsmWav, QStringLiteral("-t"), QStringLiteral("raw"), QStringLiteral("-e"),
-         QStringLiteral("signed-integer"), QStringLiteral("-b"), QStringLiteral("16"), raw});
+    ASSERT_TRUE(tessa::test::sox({gsmWav, QStringLiteral("-t"), QStringLiteral("raw"), QStringLiteral("-e"),
+                                  QStringLiteral("signed-integer"), QStringLiteral("-b"),
+                                  QStringLiteral("16"), raw}));
     const auto soxSamples = samplesOf(TempDir::read(raw));
 
     // Handed over in pieces of whole blocks, as an engine's writes would come.

@@ -7,7 +7,7 @@
 #include "platform/FakeWaveOutput.h"
 #include "platform/FileRoots.h"
 #include "platform/WorkerSlot.h"
-#include "store/FakeLoadSink.h"
+#include "support/FakeLoadSink.h"
 #include "support/TempDir.h"
 
 #include <condition_variable>
@@ -110,7 +110,7 @@ protected:
         return r;
     }
     bool playing() {
-        return test::processEventsUntil(
+        return test::waitUntil(
             [&] { return !session->isLoading() && session->playState() == PlayerSession::Playing; });
     }
     // Columns of the picture that hold some of the trace.
@@ -181,7 +181,7 @@ TEST_F(PlayerSessionTest, ClosingWhileTheLoadingThreadIgnoresItsStopReturnsAndIt
     session.reset();
     EXPECT_EQ(platform::WorkerSlot::abandonedRunning(), before + 1);
     gate.open();
-    ASSERT_TRUE(test::processEventsUntil([&] { return platform::WorkerSlot::abandonedRunning() == before; }));
+    ASSERT_TRUE(test::waitUntil([&] { return platform::WorkerSlot::abandonedRunning() == before; }));
     test::drainEvents();
     EXPECT_EQ(display.calls, beforeClose) << "nothing reaches the window after the session is gone";
     // The picture it drew into is its own share: the seconds before the hold are there, no more.

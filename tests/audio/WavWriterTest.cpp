@@ -3,12 +3,11 @@
 #include "audio/G711.h"
 #include "audio/GsmCodec.h"
 #include "audio/SpeechSynth.h"
+#include "support/PeerTool.h"
 #include "support/TempDir.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
-#include <QProcess>
-#include <QStandardPaths>
 
 // Helpers live in a named namespace: test files may be compiled in unity batches.
 namespace wav_writer_test {
@@ -29,19 +28,12 @@ std::vector<int16_t> speech(size_t samples, uint32_t seed) {
     return synthesizeSpeech(o);
 }
 
-bool have(const char* program) {
-    return !QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty();
-}
-
 // sox's reading of a WAV file as raw 16-bit samples.
 std::vector<int16_t> soxDecode(const TempDir& dir, const QString& wav) {
     const QString raw = dir.file(QStringLiteral("sox.raw"));
-    QProcess p;
-    p.start(QStringLiteral("sox"),
-            {wav, QStringLiteral("-t"), QStringLiteral("raw"), QStringLiteral("-e"),
-             QStringLiteral("signed-integer"), QStringLiteral("-b"), QStringLiteral("16"), raw});
-    EXPECT_TRUE(p.waitForFinished(60000));
-    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    EXPECT_TRUE(tessa::test::sox({wav, QStringLiteral("-t"), QStringLiteral("raw"), QStringLiteral("-e"),
+                                  QStringLiteral("signed-integer"), QStringLiteral("-b"),
+                                  QStringLiteral("16"), raw}));
     const QByteArray bytes = TempDir::read(raw);
     std::vector<int16_t> s(size_t(bytes.size()) / 2);
     std::memcpy(s.data(), bytes.constData(), s.size() * 2);
@@ -93,7 +85,7 @@ TEST(WavWriter, AFileWrittenInPiecesDeclaresWhatWasWritten) {
     const QByteArray whole =
         wavFile(Coding::Pcm16, codecOf(Coding::Pcm16).encode(samples), uint32_t(samples.size()));
     EXPECT_EQ(TempDir::read(path), whole);
-    if (have("sox")) {
+    if (tessa::test::havePeer("sox")) {
         EXPECT_EQ(soxDecode(dir, path), samples);
     }
 
@@ -119,7 +111,7 @@ TEST(WavWriter, AFileWrittenInPiecesDeclaresWhatWasWritten) {
 }
 
 TEST(WavWriter, PeersReadTheMuLawAndGsmForms) {
-    if (!have("sox"))
+    if (!tessa::test::havePeer("sox"))
         GTEST_SKIP() << "sox is not installed";
     TempDir dir;
     const auto samples = speech(8000 * 3, 8);
@@ -149,14 +141,11 @@ TEST(WavWriter, PeersReadTheMuLawAndGsmForms) {
     // And sox, coding the same samples, writes the same blocks (its data chunk padded to an even size).
     const QString raw = dir.write(QStringLiteral("in.raw"), codecOf(Coding::Pcm16).encode(samples));
     const QString soxGsm = dir.file(QStringLiteral("sox-gsm.wav"));
-    QProcess p;
-    p.start(QStringLiteral("sox"),
-            {QStringLiteral("-t"), QStringLiteral("raw"), QStringLiteral("-r"), QStringLiteral("8000"),
-             QStringLiteral("-e"), QStringLiteral("signed"), QStringLiteral("-b"), QStringLiteral("16"),
-             QStringLiteral("-c"), QStringLiteral("1"), raw, QStringLiteral("-e"),
-             QStringLiteral("gsm-full-rate"), soxGsm});
-    ASSERT_TRUE(p.waitForFinished(60000));
-    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    ASSERT_TRUE(tessa::test::sox({QStringLiteral("-t"), QStringLiteral("raw"), QStringLiteral("-r"),
+                                  QStringLiteral("8000"), QStringLiteral("-e"), QStringLiteral("signed"),
+                                  QStringLiteral("-b"), QStringLiteral("16"), QStringLiteral("-c"),
+                                  QStringLiteral("1"), raw, QStringLiteral("-e"),
+                                  QStringLiteral("gsm-full-rate"), soxGsm}));
     const QByteArray soxFile = TempDir::read(soxGsm);
     const qsizetype data = soxFile.indexOf("data");
     ASSERT_GT(data, 0);

@@ -6,9 +6,9 @@
 #include "store/AppState.h"
 #include "store/CallLogService.h"
 #include "store/CardRecordCodec.h"
-#include "store/FakeLoadSink.h"
 #include "support/CardFixtures.h"
 #include "support/CliRunner.h"
+#include "support/FakeLoadSink.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -238,12 +238,12 @@ TEST(RepairClaim, TheRebuildWaitsWhileARepairHoldsTheDrive) {
     ASSERT_TRUE(claim->granted());
     service.queueRebuild('E');
     // The worker has taken the drive and waits for the repair to let it go.
-    ASSERT_TRUE(test::processEventsUntil([&] { return state.rebuildDriveLetter == 'E'; }));
+    ASSERT_TRUE(test::waitUntil([&] { return state.rebuildDriveLetter == 'E'; }));
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
     EXPECT_TRUE(TempDir::read(dir.file("E/CallLog.dat")).isEmpty());
     EXPECT_TRUE(state.rebuildRunning);
     claim.reset();
-    ASSERT_TRUE(test::processEventsUntil([&] { return !state.rebuildRunning; }));
+    ASSERT_TRUE(test::waitUntil([&] { return !state.rebuildRunning; }));
     EXPECT_EQ(TempDir::read(dir.file("E/CallLog.dat")).size(), 128);
     EXPECT_TRUE(RepairClaim(state, 'E').granted());
 }

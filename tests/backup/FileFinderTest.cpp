@@ -21,13 +21,6 @@ QStringList foundPaths(const FileFinder& finder, const QString& strip = {}) {
     return paths;
 }
 
-QStringList relative(const std::vector<QString>& folders, const QString& root) {
-    QStringList out;
-    for (const QString& f : folders)
-        out << (f == root ? QStringLiteral(".") : f.mid(root.size() + 1));
-    return out;
-}
-
 TEST(FileFinder, RootLosesTrailingSeparatorsBySeparatorRule) {
     FileFinder finder;
     finder.setRoot(QStringLiteral("D:\\rec\\\\"), false);

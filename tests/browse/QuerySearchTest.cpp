@@ -1,7 +1,7 @@
 #include "browse/QuerySearch.h"
 
-#include "store/FakeLoadSink.h"
 #include "store/RecordCollection.h"
+#include "support/FakeLoadSink.h"
 
 #include <gtest/gtest.h>
 
@@ -331,7 +331,7 @@ TEST_F(QuerySearchTest, TheGuiThreadGetsEveryHitInOrderBetweenStartAndEnd) {
     EXPECT_TRUE(search.running());
     // A second search cannot start while one runs.
     EXPECT_EQ(search.start(records, numberQuery(QStringLiteral("1"))), QuerySearch::Start::NotStarted);
-    ASSERT_TRUE(test::processEventsUntil([&] { return endedCount > 0; }));
+    ASSERT_TRUE(test::waitUntil([&] { return endedCount > 0; }));
     EXPECT_FALSE(search.running());
     EXPECT_FALSE(stopped);
     EXPECT_EQ(found, expected);
@@ -360,7 +360,7 @@ TEST_F(QuerySearchTest, StoppingWhileSearchingKeepsAPrefixOfTheHits) {
     // The search can run again afterwards, from a clear stop request.
     found.clear();
     ASSERT_EQ(search.start(records, numberQuery(QStringLiteral("42"))), QuerySearch::Start::Started);
-    ASSERT_TRUE(test::processEventsUntil([&] { return endedCount == 2; }));
+    ASSERT_TRUE(test::waitUntil([&] { return endedCount == 2; }));
     EXPECT_FALSE(stopped);
     EXPECT_EQ(found, expected);
 }
@@ -369,7 +369,7 @@ TEST_F(QuerySearchTest, TheQuitFlagEndsTheSearchBeforeItsFirstRecord) {
     fill(100);
     quit = true;
     ASSERT_EQ(search.start(records, numberQuery(QStringLiteral("4"))), QuerySearch::Start::Started);
-    ASSERT_TRUE(test::processEventsUntil([&] { return endedCount > 0; }));
+    ASSERT_TRUE(test::waitUntil([&] { return endedCount > 0; }));
     EXPECT_TRUE(stopped);
     EXPECT_TRUE(found.empty());
     EXPECT_EQ(events, QStringList({"started 100", "ended"}));

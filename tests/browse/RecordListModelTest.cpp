@@ -4,6 +4,7 @@
 #include "config/Settings.h"
 #include "platform/FileRoots.h"
 #include "store/LoadSink.h"
+#include "support/ScopedConfig.h"
 #include "support/TempDir.h"
 
 #include <cstring>
@@ -32,11 +33,7 @@ using Model = RecordListModel;
 
 class RecordListModelTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        config.write("TessaLang.ini", kStringTable);
-        setConfigLocations(portableConfigLocations(config.path()));
-    }
-    void TearDown() override { setConfigLocations(portableConfigLocations(QStringLiteral("/nonexistent"))); }
+    void SetUp() override { config.write("TessaLang.ini", kStringTable); }
 
     std::unique_ptr<Model> makeModel(int pageType = PageAll, int modelCode = 0) {
         auto model = std::make_unique<Model>(pageType,
@@ -84,7 +81,8 @@ protected:
         return out;
     }
 
-    TempDir config, files;
+    test::ScratchConfig config;
+    TempDir files;
     platform::ScopedFileRoots roots{files.path(), {}}; // the recordings' folder stands for the card
     std::list<CallRecord> records;
 };

@@ -1,5 +1,6 @@
 #include "config/ProgramFolder.h"
 #include "support/CliRunner.h"
+#include "support/ScopedConfig.h"
 #include "support/TempDir.h"
 
 #include <cstring>
@@ -28,10 +29,7 @@ QByteArray entry(uint8_t inUse, const char* name, const char* n1, const char* n2
 
 class PhonebookCliTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        setConfigLocations(portableConfigLocations(QStringLiteral(TESSA_BIN_DIR "/Config")));
-    }
-    void TearDown() override { setConfigLocations(portableConfigLocations(QStringLiteral("/nonexistent"))); }
+    test::ScopedConfig config{test::shippedConfigFolder()};
     TempDir dir;
 };
 

@@ -3,6 +3,7 @@
 #include "config/IniFile.h"
 #include "config/ProgramFolder.h"
 #include "config/StringTable.h"
+#include "support/ScopedConfig.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -18,10 +19,9 @@ namespace {
 
 class SettingsTest : public ::testing::Test {
 protected:
-    void SetUp() override { setConfigLocations(portableConfigLocations(dir.path())); }
-    void TearDown() override { setConfigLocations(portableConfigLocations(QStringLiteral("/nonexistent"))); }
     QString settingsText() const { return QString::fromUtf8(TempDir::read(dir.file("TessaSet.ini"))); }
     TempDir dir;
+    test::ScopedConfig config{dir.path()};
 };
 
 } // namespace

@@ -1,36 +1,16 @@
 #include "device/ParameterSession.h"
 
+#include "support/EventLoop.h"
+
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QThread>
 #include <vector>
 
 namespace tessa {
 namespace {
-
-void ensureApplication() {
-    if (QCoreApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "tessa_tests";
-    static char* argv[] = {name, nullptr};
-    new QCoreApplication(argc, argv);
-}
-
-bool pumpUntil(const std::function<bool()>& done, int limitMs = 5000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > limitMs)
-            return false;
-        QCoreApplication::processEvents();
-        QThread::msleep(1);
-    }
-    return true;
-}
 
 // The page's controls as plain values; lists know their item counts as the page's lists do.
 class FakeForm : public ParameterForm {
@@ -88,7 +68,7 @@ public:
 
 class ParameterSessionTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { ensureApplication(); }
+    static void SetUpTestSuite() { test::ensureCoreApplication(); }
     void SetUp() override {
         session = std::make_unique<ParameterSession>(form);
         session->setDevice(&device);
@@ -97,7 +77,7 @@ protected:
     void connectAndRead() {
         session->notify(0, 1);
         ASSERT_TRUE(form.enabled);
-        ASSERT_TRUE(pumpUntil([&] { return device.reads == 1; }));
+        ASSERT_TRUE(test::waitUntil([&] { return device.reads == 1; }));
         ASSERT_FALSE(form.enabled);
         ASSERT_TRUE(session->waiting());
     }
@@ -269,7 +249,7 @@ TEST_F(ParameterSessionTest, AVoltageBeyondThe32BitFieldIsSentAsItsLargestValue)
 
 TEST_F(ParameterSessionTest, RefusedReadsAndWritesChangeNothing) {
     session->notify(0, 1);
-    ASSERT_TRUE(pumpUntil([&] { return device.reads == 1; }));
+    ASSERT_TRUE(test::waitUntil([&] { return device.reads == 1; }));
     reportValue(31, 0);
     reportValue(3, 6);
     device.acceptRead = false;
@@ -297,7 +277,7 @@ TEST_F(ParameterSessionTest, ANeverEndingReadIsGivenUpAfterTheWait) {
     session->setWaitPeriod(40);
     connectAndRead();
     reportValue(20, 2);
-    ASSERT_TRUE(pumpUntil([&] { return form.enabled; }));
+    ASSERT_TRUE(test::waitUntil([&] { return form.enabled; }));
     EXPECT_FALSE(session->waiting());
     EXPECT_EQ(form.lists[1021].second, 1);
     EXPECT_TRUE(form.edits[1030].isEmpty()) << "fields not reported stay empty";
@@ -313,12 +293,11 @@ TEST_F(ParameterSessionTest, LosingTheLinkDisablesAndEndsTheWait) {
     EXPECT_FALSE(form.enabled);
     // Connected again: a new read is asked for.
     session->notify(0, 1);
-    ASSERT_TRUE(pumpUntil([&] { return device.reads == 2; }));
+    ASSERT_TRUE(test::waitUntil([&] { return device.reads == 2; }));
     // A posted read that arrives after the page is gone is dropped.
     session->notify(0, 1);
     session.reset();
-    for (int i = 0; i < 5; ++i)
-        QCoreApplication::processEvents();
+    test::drainEvents();
     EXPECT_EQ(device.reads, 2);
 }
 

@@ -2,6 +2,7 @@
 
 #include "config/ProgramFolder.h"
 #include "export/XlsxSheetWriter.h"
+#include "support/ScopedConfig.h"
 #include "support/TempDir.h"
 #include "support/XlsxContent.h"
 
@@ -40,16 +41,13 @@ SheetListRow row(bool marked, std::vector<QString> texts) {
 
 class SpreadsheetExportTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        config.write("TessaLang.ini", "[English]\r\n0017=Marked\r\n");
-        setConfigLocations(portableConfigLocations(config.path()));
-    }
-    void TearDown() override { setConfigLocations(portableConfigLocations(QStringLiteral("/nonexistent"))); }
+    void SetUp() override { config.write("TessaLang.ini", "[English]\r\n0017=Marked\r\n"); }
     QStringList leftovers() const {
         return QDir(out.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
     }
 
-    TempDir config, out, scratch;
+    test::ScratchConfig config;
+    TempDir out, scratch;
 };
 
 TEST_F(SpreadsheetExportTest, ThreeColumnsTwoRowsFillA1ToC3AsBorderedCentredText) {

@@ -3,6 +3,7 @@
 #include "config/ProgramFolder.h"
 #include "config/StringTable.h"
 #include "platform/FileFaults.h"
+#include "support/ScopedConfig.h"
 #include "support/TempDir.h"
 
 #include <cstring>
@@ -36,14 +37,10 @@ QByteArray slot(const QByteArray& file, int index) {
 class PhonebookTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        setConfigLocations(portableConfigLocations(QStringLiteral(TESSA_BIN_DIR "/Config")));
         QDir().mkpath(cardRoot());
         roots = std::make_unique<platform::ScopedFileRoots>(cardRoot(), QString());
     }
-    void TearDown() override {
-        roots.reset();
-        setConfigLocations(portableConfigLocations(QStringLiteral("/nonexistent")));
-    }
+    void TearDown() override { roots.reset(); }
 
     QString cardRoot() const { return dir.file(QStringLiteral("card")); }
     QString bookPath() const { return dir.file(QStringLiteral("card/PhoneBook.dat")); }
@@ -52,6 +49,7 @@ protected:
     }
     QByteArray book() const { return TempDir::read(bookPath()); }
 
+    test::ScopedConfig config{test::shippedConfigFolder()};
     TempDir dir;
     std::unique_ptr<platform::ScopedFileRoots> roots;
 };

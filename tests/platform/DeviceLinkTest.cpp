@@ -1,6 +1,8 @@
 #include "platform/DeviceLink.h"
 
 #include "platform/devicelib/TessaDevice.h"
+#include "support/EventLoop.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
 #include <atomic>
@@ -8,7 +10,6 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QLibrary>
 #include <QThread>
 #include <set>
@@ -18,54 +19,6 @@ namespace tessa::platform {
 namespace {
 
 using test::TempDir;
-
-void ensureApplication() {
-    if (QCoreApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "tessa_tests";
-    static char* argv[] = {name, nullptr};
-    new QCoreApplication(argc, argv); // lives as long as the process, like the program's
-}
-
-// Runs the event loop until done() holds. The limit only keeps a broken library from hanging the suite.
-bool pumpUntil(const std::function<bool()>& done, int limitMs = 20000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > limitMs)
-            return false;
-        QCoreApplication::processEvents();
-        QThread::msleep(2);
-    }
-    return true;
-}
-
-void pumpFor(int ms) {
-    pumpUntil([] { return false; }, ms);
-}
-
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const char* name, const char* value)
-        : name_(name), hadValue_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {
-        if (value)
-            qputenv(name, value);
-        else
-            qunsetenv(name);
-    }
-    ~ScopedEnvironment() {
-        if (hadValue_)
-            qputenv(name_, old_);
-        else
-            qunsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    bool hadValue_;
-    QByteArray old_;
-};
 
 // Every reported field a different value; one uses all 16 bits to catch a sign slip in the decoding.
 tagDeviceParameters distinctRecord(int32_t base) {
@@ -82,20 +35,18 @@ QByteArray bytesOf(const tagDeviceParameters& p) {
 
 class DeviceLinkTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { ensureApplication(); }
+    static void SetUpTestSuite() { test::ensureCoreApplication(); }
 
     void SetUp() override {
         for (const char* name :
              {"TESSA_DEVICE_LINK", "TESSA_DEVICE_SILENT", "TESSA_DEVICE_DELAY_MS", "TESSA_DEVICE_LIBRARY"})
-            environment_.push_back(std::make_unique<ScopedEnvironment>(name, nullptr));
+            environment_.unset(name);
         // A folder that does not exist yet: the recorder makes it when it first keeps a record.
         statePath_ = temp_.file(QStringLiteral("data/tessa/device-parameters.bin"));
         setEnvironment("TESSA_DEVICE_STATE", statePath_.toUtf8().constData());
     }
 
-    void setEnvironment(const char* name, const char* value) {
-        environment_.push_back(std::make_unique<ScopedEnvironment>(name, value));
-    }
+    void setEnvironment(const char* name, const char* value) { environment_.set(name, value); }
 
     std::unique_ptr<DeviceLink> openLink() {
         events_.clear();
@@ -111,7 +62,7 @@ protected:
 
     std::unique_ptr<DeviceLink> openConnectedLink() {
         auto link = openLink();
-        EXPECT_TRUE(pumpUntil([&] { return link->linkUp(); }));
+        EXPECT_TRUE(test::waitUntil([&] { return link->linkUp(); }));
         return link;
     }
 
@@ -134,7 +85,7 @@ protected:
     tagDeviceParameters readRecord(DeviceLink& link) {
         events_.clear();
         EXPECT_TRUE(link.readAll());
-        EXPECT_TRUE(pumpUntil([&] {
+        EXPECT_TRUE(test::waitUntil([&] {
             const auto r = reports();
             return !r.empty() && r.back().number == kReportLast;
         }));
@@ -153,7 +104,7 @@ protected:
 
     TempDir temp_;
     QString statePath_;
-    std::vector<std::unique_ptr<ScopedEnvironment>> environment_;
+    test::ScopedEnvironment environment_;
     std::vector<std::pair<unsigned, long>> events_;
     std::vector<bool> changes_;
 };
@@ -212,7 +163,7 @@ TEST_F(DeviceLinkTest, WritesAreAcknowledgedInOrderAndKeptForTheNextLink) {
         ASSERT_TRUE(link->writeAll(distinctRecord(2000), &second));
         EXPECT_NE(first, kNoWriteRequest);
         EXPECT_NE(second, first);
-        ASSERT_TRUE(pumpUntil([&] { return count(TESSA_DEVICE_EVENT_WRITTEN) == 2; }));
+        ASSERT_TRUE(test::waitUntil([&] { return count(TESSA_DEVICE_EVENT_WRITTEN) == 2; }));
         EXPECT_TRUE(deviceAcknowledges(events_[0].second, first));
         EXPECT_TRUE(deviceAcknowledges(events_[1].second, second));
         EXPECT_EQ(TempDir::read(statePath_), bytesOf(distinctRecord(2000)));
@@ -224,7 +175,7 @@ TEST_F(DeviceLinkTest, WritesAreAcknowledgedInOrderAndKeptForTheNextLink) {
 TEST_F(DeviceLinkTest, DisconnectedRecorderStaysDownAndRefusesWork) {
     setEnvironment("TESSA_DEVICE_LINK", "down");
     auto link = openLink();
-    ASSERT_TRUE(pumpUntil([&] { return count(TESSA_DEVICE_EVENT_LINK) == 1; }));
+    ASSERT_TRUE(test::waitUntil([&] { return count(TESSA_DEVICE_EVENT_LINK) == 1; }));
     EXPECT_NE(events_.front().second, 1);
     EXPECT_FALSE(link->linkUp());
     EXPECT_TRUE(changes_.empty());
@@ -243,7 +194,7 @@ TEST_F(DeviceLinkTest, SilentRecorderAcceptsButNeverAnswers) {
     uint32_t request = kNoWriteRequest;
     EXPECT_TRUE(link->writeAll(distinctRecord(1), &request));
     EXPECT_NE(request, kNoWriteRequest);
-    pumpFor(400);
+    test::processEventsFor(400);
     EXPECT_TRUE(events_.empty());
     EXPECT_FALSE(QFile::exists(statePath_));
 }
@@ -253,10 +204,10 @@ TEST_F(DeviceLinkTest, CloseDuringASlowReadEndsTheReports) {
     auto link = openConnectedLink();
     events_.clear();
     ASSERT_TRUE(link->readAll());
-    ASSERT_TRUE(pumpUntil([&] { return reports().size() >= 3; }));
+    ASSERT_TRUE(test::waitUntil([&] { return reports().size() >= 3; }));
     link->close();
     const size_t delivered = events_.size();
-    pumpFor(300); // long enough for a dozen more reports
+    test::processEventsFor(300); // long enough for a dozen more reports
     EXPECT_EQ(events_.size(), delivered);
     EXPECT_FALSE(link->linkUp());
     EXPECT_FALSE(link->readAll());
@@ -268,7 +219,7 @@ TEST_F(DeviceLinkTest, CloseDoesNotWaitForARecorderThatAnswersSlowly) {
     auto link = openConnectedLink();
     ASSERT_TRUE(link->readAll());
     link->close();
-    pumpFor(50);
+    test::processEventsFor(50);
     EXPECT_EQ(count(TESSA_DEVICE_EVENT_REPORT), 0);
 }
 
@@ -350,9 +301,9 @@ TEST_F(DeviceLibraryTest, CallsOutOfTurnAreRefusedHarmlessly) {
 TEST_F(DeviceLibraryTest, NothingReachesTheSinkAfterFreeReturns) {
     setEnvironment("TESSA_DEVICE_DELAY_MS", "10");
     ASSERT_EQ(init_(&sink, this), 1);
-    ASSERT_TRUE(pumpUntil([&] { return linkState_ == 1; }));
+    ASSERT_TRUE(test::waitUntil([&] { return linkState_ == 1; }));
     ASSERT_EQ(readAll_(), 1);
-    ASSERT_TRUE(pumpUntil([&] { return reportCount_ >= 2; }));
+    ASSERT_TRUE(test::waitUntil([&] { return reportCount_ >= 2; }));
     ASSERT_EQ(free_(), 1);
     const int reported = reportCount_;
     QThread::msleep(200); // twenty report intervals

@@ -2,12 +2,13 @@
 
 #include "platform/devicelib/TessaDevice.h"
 #include "platform/DeviceLink.h"
+#include "support/EventLoop.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
 #include <functional>
 #include <gtest/gtest.h>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QThread>
 #include <set>
 #include <vector>
@@ -15,46 +16,18 @@
 namespace tessa::platform {
 namespace {
 
-void ensureApplication() {
-    if (QCoreApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "tessa_tests";
-    static char* argv[] = {name, nullptr};
-    new QCoreApplication(argc, argv);
-}
-
-bool pumpUntil(const std::function<bool()>& done, int limitMs = 20000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > limitMs)
-            return false;
-        QCoreApplication::processEvents();
-        QThread::msleep(2);
-    }
-    return true;
-}
-
 class DeviceSimulatorTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { ensureApplication(); }
+    static void SetUpTestSuite() { test::ensureCoreApplication(); }
     void SetUp() override {
         for (const char* name : {"TESSA_DEVICE_LINK", "TESSA_DEVICE_SILENT", "TESSA_DEVICE_DELAY_MS",
-                                 "TESSA_DEVICE_LIBRARY", "TESSA_DEVICE_DROP_AFTER", "TESSA_DEVICE_STATE"}) {
-            saved.push_back({name, qEnvironmentVariableIsSet(name), qgetenv(name)});
-            qunsetenv(name);
-        }
-        qputenv("TESSA_DEVICE_STATE", temp.file(QStringLiteral("device.bin")).toUtf8());
+                                 "TESSA_DEVICE_LIBRARY", "TESSA_DEVICE_DROP_AFTER"})
+            environment.unset(name);
+        environment.set("TESSA_DEVICE_STATE", temp.file(QStringLiteral("device.bin")).toUtf8());
     }
     void TearDown() override {
         if (link)
             link->close();
-        for (const auto& s : saved)
-            if (s.had)
-                qputenv(s.name, s.value);
-            else
-                qunsetenv(s.name);
     }
     void openLink() {
         link = std::make_unique<DeviceLink>();
@@ -62,7 +35,7 @@ protected:
             events.push_back({event, data});
         });
         ASSERT_TRUE(link->open()) << link->errorString().toStdString();
-        ASSERT_TRUE(pumpUntil([&] { return !events.empty(); }));
+        ASSERT_TRUE(test::waitUntil([&] { return !events.empty(); }));
     }
     std::vector<uint16_t> reportNumbers() const {
         std::vector<uint16_t> numbers;
@@ -72,13 +45,8 @@ protected:
         return numbers;
     }
 
-    struct Saved {
-        const char* name;
-        bool had;
-        QByteArray value;
-    };
-    std::vector<Saved> saved;
     test::TempDir temp;
+    test::ScopedEnvironment environment;
     std::unique_ptr<DeviceLink> link;
     std::vector<std::pair<unsigned, long>> events;
 };
@@ -90,7 +58,7 @@ TEST_F(DeviceSimulatorTest, EveryReadReportsEachFieldOnceInItsOwnOrderEndingWith
     for (int read = 0; read < 5; ++read) {
         events.clear();
         ASSERT_TRUE(link->readAll());
-        ASSERT_TRUE(pumpUntil([&] {
+        ASSERT_TRUE(test::waitUntil([&] {
             const auto numbers = reportNumbers();
             return !numbers.empty() && numbers.back() == kReportLast;
         }));
@@ -103,12 +71,12 @@ TEST_F(DeviceSimulatorTest, EveryReadReportsEachFieldOnceInItsOwnOrderEndingWith
 }
 
 TEST_F(DeviceSimulatorTest, TheLinkDropsAfterTheGivenNumberOfReports) {
-    qputenv("TESSA_DEVICE_DROP_AFTER", "3");
+    environment.set("TESSA_DEVICE_DROP_AFTER", "3");
     openLink();
     ASSERT_TRUE(link->linkUp());
     events.clear();
     ASSERT_TRUE(link->readAll());
-    ASSERT_TRUE(pumpUntil([&] { return !link->linkUp(); }));
+    ASSERT_TRUE(test::waitUntil([&] { return !link->linkUp(); }));
     ASSERT_EQ(events.size(), 4u);
     EXPECT_EQ(reportNumbers().size(), 3u);
     EXPECT_EQ(events.back(), (std::pair<unsigned, long>{TESSA_DEVICE_EVENT_LINK, 0}));

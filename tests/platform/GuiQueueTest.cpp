@@ -1,6 +1,6 @@
 #include "platform/GuiQueue.h"
 
-#include "store/FakeLoadSink.h"
+#include "support/FakeLoadSink.h"
 
 #include <algorithm>
 #include <atomic>
@@ -18,7 +18,7 @@
 namespace tessa::platform {
 namespace {
 
-using test::processEventsUntil;
+using test::waitUntil;
 
 class GuiQueueTest : public ::testing::Test {
 protected:
@@ -41,7 +41,7 @@ TEST_F(GuiQueueTest, CallsRunOnTheGuiThreadInTheOrderPosted) {
     });
     worker.join();
     EXPECT_TRUE(order.empty()) << "nothing runs before the event loop does";
-    ASSERT_TRUE(processEventsUntil([&] { return order.size() == 2000; }));
+    ASSERT_TRUE(waitUntil([&] { return order.size() == 2000; }));
     EXPECT_TRUE(allOnGui);
     for (int i = 0; i < 2000; ++i)
         ASSERT_EQ(order[size_t(i)], i);
@@ -64,7 +64,7 @@ TEST_F(GuiQueueTest, SendWaitsForTheAnswerAfterEveryCallPostedBeforeIt) {
         answer = queue.send([&] { return posted + 1; });
         answered = true;
     });
-    ASSERT_TRUE(processEventsUntil([&] { return answered.load(); }));
+    ASSERT_TRUE(waitUntil([&] { return answered.load(); }));
     worker.join();
     EXPECT_EQ(answer, 42);
 }
@@ -77,7 +77,7 @@ TEST_F(GuiQueueTest, NothingRunsOnceTheQuitFlagIsSetAndWaitingSendersGiveUp) {
         while (posting)
             queue.post([&] { ++ran; });
     });
-    ASSERT_TRUE(processEventsUntil([&] { return ran > 100; }));
+    ASSERT_TRUE(waitUntil([&] { return ran > 100; }));
     // A sender that waits when quit comes is woken by the next drain, which runs nothing.
     std::atomic<bool> sending{false};
     std::optional<bool> sent = true;
@@ -155,7 +155,7 @@ TEST_F(GuiQueueTest, ALongRunOfSlowCallsLetsOtherEventsInBetween) {
     // An event that arrives after the calls: it must not wait for all of them.
     QMetaObject::invokeMethod(
         QCoreApplication::instance(), [&] { order.push_back(-1); }, Qt::QueuedConnection);
-    ASSERT_TRUE(processEventsUntil([&] { return order.size() == size_t(kCalls) + 1; }));
+    ASSERT_TRUE(waitUntil([&] { return order.size() == size_t(kCalls) + 1; }));
     const auto other = std::find(order.begin(), order.end(), -1);
     ASSERT_NE(other, order.end());
     EXPECT_NE(other, order.end() - 1) << "the other event waited for every queued call";
@@ -207,7 +207,7 @@ TEST_F(GuiQueueTest, AQueryRunningALocalEventLoopLetsLaterCallsRun) {
             return dialogEnded;
         });
     });
-    ASSERT_TRUE(processEventsUntil([&] { return answer.has_value(); }));
+    ASSERT_TRUE(waitUntil([&] { return answer.has_value(); }));
     asking.join();
     EXPECT_EQ(answer, true);
 }

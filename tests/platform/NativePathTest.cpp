@@ -1,23 +1,22 @@
 #include "platform/NativePath.h"
 
 #include "platform/VolumeTable.h"
+#include "support/ScopedVolumes.h"
 
 #include <gtest/gtest.h>
 
 namespace tessa::platform {
 namespace {
 
+// The roots are only mapped, never opened.
 class NativePathTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        setVolumeTable(std::make_shared<FixedVolumeTable>(std::vector<Volume>{
-            {'C', DriveFixed, "/"},
-            {'E', DriveRemovable, "/tmp/card one"},
-            {'F', DriveRemovable, "/media/card"},
-            {'G', DriveRemovable, "/media/card2"},
-        }));
-    }
-    void TearDown() override { setVolumeTable(nullptr); }
+    test::ScopedVolumes volumes_{{
+        {'C', DriveFixed, "/"},
+        {'E', DriveRemovable, "/tmp/card one"},
+        {'F', DriveRemovable, "/media/card"},
+        {'G', DriveRemovable, "/media/card2"},
+    }};
 };
 
 TEST_F(NativePathTest, DrivePrefixMapsToTheVolumeRoot) {
@@ -94,11 +93,10 @@ public:
 
 TEST(NativePathTableUse, UnreadTableIsReadOnce) {
     auto table = std::make_shared<NativePathCountingTable>();
-    setVolumeTable(table);
+    const test::ScopedVolumeTable installed(table);
     EXPECT_EQ(nativePath("E:\\a"), "/e/a");
     EXPECT_EQ(nativePath("E:\\b"), "/e/b");
     EXPECT_EQ(table->refreshes, 1);
-    setVolumeTable(nullptr);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "platform/VCardContactSource.h"
 
+#include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 #include "support/VCardSamples.h"
 
@@ -52,15 +53,10 @@ TEST(VCardContactSource, FoldersAreReadInNameOrderAndFilesInChunks) {
 }
 
 TEST(VCardContactSource, DefaultFolderFollowsXdgDataHome) {
-    const QByteArray saved = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_DATA_HOME", "/data/home");
+    ScopedEnvironment environment("XDG_DATA_HOME", "/data/home");
     EXPECT_EQ(VCardContactSource::defaultFolder(), QStringLiteral("/data/home/tessa/contacts/"));
-    qputenv("XDG_DATA_HOME", "relative/path");
+    environment.set("XDG_DATA_HOME", "relative/path");
     EXPECT_TRUE(
         VCardContactSource::defaultFolder().endsWith(QStringLiteral("/.local/share/tessa/contacts/")));
     EXPECT_TRUE(VCardContactSource::defaultFolder().startsWith(u'/'));
-    if (saved.isNull())
-        qunsetenv("XDG_DATA_HOME");
-    else
-        qputenv("XDG_DATA_HOME", saved);
 }

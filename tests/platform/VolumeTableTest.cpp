@@ -1,5 +1,6 @@
 #include "platform/VolumeTable.h"
 
+#include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
 #include <filesystem>
@@ -12,29 +13,6 @@ namespace {
 
 using test::TempDir;
 
-// Sets or clears an environment variable for one test and puts the old value back.
-class DrivesEnvironment {
-public:
-    DrivesEnvironment(const char* name, const QByteArray* value)
-        : name_(name), hadValue_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {
-        if (value)
-            qputenv(name, *value);
-        else
-            qunsetenv(name);
-    }
-    ~DrivesEnvironment() {
-        if (hadValue_)
-            qputenv(name_, old_);
-        else
-            qunsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    bool hadValue_;
-    QByteArray old_;
-};
-
 std::map<char, std::pair<int, QString>> volumesByLetter(const std::vector<Volume>& table) {
     std::map<char, std::pair<int, QString>> m;
     for (const Volume& v : table)
@@ -46,7 +24,7 @@ std::map<char, std::pair<int, QString>> volumesByLetter(const std::vector<Volume
 class VolumeTableMachine : public ::testing::Test {
 protected:
     void SetUp() override {
-        env_ = std::make_unique<DrivesEnvironment>("TESSA_DRIVES", nullptr);
+        env_.unset("TESSA_DRIVES");
         // USB card reader partition; the reader reports removable 0, the bus decides.
         addBlockDevice("8:17",
                        "devices/pci0000:00/0000:00:14.0/usb2/2-1/2-1:1.0/host6/target6:0:0/6:0:0:0/block/sdb",
@@ -84,7 +62,7 @@ protected:
     }
 
     TempDir dir_;
-    std::unique_ptr<DrivesEnvironment> env_;
+    test::ScopedEnvironment env_;
 };
 
 const QByteArray kDesktopMounts = "22 1 254:0 / / rw,relatime - ext4 /dev/vda1 rw\n"
@@ -198,7 +176,7 @@ TEST_F(VolumeTableMachine, SubstitutedDrivesReplaceRemovableMedia) {
     const QByteArray value = "E=" + QFile::encodeName(card1) +
                              "; f=" + QFile::encodeName(dir_.file("card2/")) +
                              " ;C=/x;B=/y;A=/z;Q;=/r;1=/s;E=/dup;G=;HH=/t";
-    DrivesEnvironment env("TESSA_DRIVES", &value);
+    const test::ScopedEnvironment env("TESSA_DRIVES", value);
     const auto volumes = volumesByLetter(table.refresh());
     const std::map<char, std::pair<int, QString>> expected = {
         {'C', {DriveFixed, "/"}},
@@ -214,7 +192,7 @@ TEST_F(VolumeTableMachine, SubstitutedDrivesReplaceRemovableMedia) {
 TEST_F(VolumeTableMachine, EmptySubstitutionHidesAllRemovableMedia) {
     writeMountInfo(kDesktopMounts);
     const QByteArray value;
-    DrivesEnvironment env("TESSA_DRIVES", &value);
+    const test::ScopedEnvironment env("TESSA_DRIVES", value);
     for (const Volume& v : makeTable().refresh())
         EXPECT_NE(v.type, DriveRemovable) << v.letter;
 }
@@ -256,12 +234,15 @@ TEST(VolumeTable, SpaceOfAMissingFolderIsZero) {
 
 TEST(VolumeTable, ProcessTableCanBeReplacedAndRestored) {
     const QByteArray value;
-    DrivesEnvironment env("TESSA_DRIVES", &value);
+    const test::ScopedEnvironment env("TESSA_DRIVES", value);
     auto fixed = std::make_shared<FixedVolumeTable>(std::vector<Volume>{{'E', DriveRemovable, "/e"}});
+    EXPECT_EQ(installedVolumeTable(), nullptr); // the system table was in use
     setVolumeTable(fixed);
+    EXPECT_EQ(installedVolumeTable(), fixed);
     EXPECT_EQ(&volumeTable(), fixed.get());
     EXPECT_EQ(volumeTable().driveMask(), 1u << 4);
     setVolumeTable(nullptr);
+    EXPECT_EQ(installedVolumeTable(), nullptr);
     const auto system = volumeTable().refresh();
     ASSERT_FALSE(system.empty());
     EXPECT_EQ(system[0].letter, 'C');

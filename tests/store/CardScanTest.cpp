@@ -4,11 +4,14 @@
 #include "config/Settings.h"
 #include "platform/VolumeTable.h"
 #include "store/AppState.h"
+#include "support/ScopedConfig.h"
+#include "support/ScopedVolumes.h"
 #include "support/TempDir.h"
 
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
+#include <optional>
 #include <QStringList>
 #include <set>
 
@@ -49,14 +52,8 @@ public:
 class CardScanTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        savedLocations_ = configLocations();
         dir_.write("Config/beep1.wav", "shipped beep 1");
         dir_.write("Config/beep3.wav", "shipped beep 3");
-        setConfigLocations(portableConfigLocations(dir_.file("Config")));
-    }
-    void TearDown() override {
-        platform::setVolumeTable(nullptr);
-        setConfigLocations(savedLocations_);
     }
 
     // A drive folder holding the given files in its root.
@@ -70,7 +67,7 @@ protected:
     CardScanVolumes& install(std::vector<Volume> volumes) {
         volumes.insert(volumes.begin(), Volume{'C', DriveFixed, "/"});
         auto table = std::make_shared<CardScanVolumes>(volumes);
-        platform::setVolumeTable(table);
+        installed_.emplace(table);
         return *table;
     }
 
@@ -89,7 +86,8 @@ protected:
     QString rootFile(const Volume& v, const QString& name) const { return v.root + "/" + name; }
 
     TempDir dir_;
-    ConfigLocations savedLocations_;
+    test::ScopedConfig config_{dir_.file("Config")};
+    std::optional<test::ScopedVolumeTable> installed_;
     AppState state_;
     QStringList events_;
 };

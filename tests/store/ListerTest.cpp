@@ -2,7 +2,7 @@
 
 #include "store/AppState.h"
 #include "store/CallLogService.h"
-#include "store/FakeLoadSink.h"
+#include "support/FakeLoadSink.h"
 
 #include <gtest/gtest.h>
 #include <memory>
@@ -42,7 +42,7 @@ protected:
             records.append(listedRecord(i % 2 ? CallOutgoing : CallIncoming));
     }
     bool listed() {
-        return test::processEventsUntil([&] { return !state_.busy; });
+        return test::waitUntil([&] { return !state_.busy; });
     }
 
     AppState state_;
@@ -117,7 +117,7 @@ TEST_F(ListerTest, QuitStopsTheWorkerAndLeavesBusySet) {
     fill(state_.backupRecords, 5000);
     sink_.onShowProgress = [&] { state_.quit = true; };
     ASSERT_TRUE(service_->runLister());
-    ASSERT_TRUE(test::processEventsUntil([&] { return sink_.calls.size() == 2; }));
+    ASSERT_TRUE(test::waitUntil([&] { return sink_.calls.size() == 2; }));
     service_->shutdown();
     test::drainEvents();
 
@@ -133,7 +133,7 @@ TEST_F(ListerTest, ShutdownInsideAWindowCallEndsTheWorkerWaitingForIt) {
     // waits for the worker, which must give up waiting for the GUI thread.
     sink_.onShowProgress = [&] { service_->shutdown(); };
     ASSERT_TRUE(service_->runLister());
-    ASSERT_TRUE(test::processEventsUntil([&] { return sink_.calls.size() == 2; }));
+    ASSERT_TRUE(test::waitUntil([&] { return sink_.calls.size() == 2; }));
     test::drainEvents();
 
     EXPECT_EQ(sink_.calls, QStringList({"clear", "show 158 1001"}));

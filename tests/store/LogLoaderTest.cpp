@@ -4,8 +4,9 @@
 #include "store/AppState.h"
 #include "store/CallLogFile.h"
 #include "store/CallLogService.h"
-#include "store/FakeLoadSink.h"
 #include "support/CardFixtures.h"
+#include "support/FakeLoadSink.h"
+#include "support/ScopedConfig.h"
 #include "support/TempDir.h"
 
 #include <fcntl.h>
@@ -59,18 +60,13 @@ class LogLoaderTest : public ::testing::Test {
 protected:
     void SetUp() override {
         test::ensureCoreApplication();
-        savedLocations_ = configLocations();
         dir_.write(QStringLiteral("Config/TessaSet.ini"), "[Setting]\n");
-        setConfigLocations(portableConfigLocations(dir_.file(QStringLiteral("Config"))));
         writeStringSetting(QStringLiteral("BackupPath"),
                            dir_.file(QStringLiteral("backup")) + QLatin1Char('/'));
         writeIntSetting(QStringLiteral("AutoBackup"), 0);
         service_ = std::make_unique<CallLogService>(state_, sink_);
     }
-    void TearDown() override {
-        service_.reset();
-        setConfigLocations(savedLocations_);
-    }
+    void TearDown() override { service_.reset(); }
 
     void writeMonthLog(uint32_t month, const QByteArray& bytes) {
         dir_.write(QStringLiteral("backup/TessaDeviceBackup/CallLog/%1CallLogBK.dat").arg(month), bytes);
@@ -86,11 +82,11 @@ protected:
         return path;
     }
     bool loadEnded() {
-        return test::processEventsUntil([&] { return !state_.busy && !state_.rebuildRunning; });
+        return test::waitUntil([&] { return !state_.busy && !state_.rebuildRunning; });
     }
 
     TempDir dir_;
-    ConfigLocations savedLocations_;
+    test::ScopedConfig config_{dir_.file(QStringLiteral("Config"))};
     std::optional<test::ScopedVolumes> volumes_;
     AppState state_;
     FakeLoadSink sink_;
@@ -160,7 +156,7 @@ TEST_F(LogLoaderTest, EmptyCardLogIsQueuedForRebuildAndTheBackupViewStays) {
     insertCard({});
     ASSERT_TRUE(service_->startCardLoad());
     ASSERT_TRUE(loadEnded());
-    ASSERT_TRUE(test::processEventsUntil([&] { return sink_.calls.contains("rebuild E off"); }));
+    ASSERT_TRUE(test::waitUntil([&] { return sink_.calls.contains("rebuild E off"); }));
 
     EXPECT_TRUE(sink_.calls.contains("rebuild E on"));
     EXPECT_TRUE(state_.cardRecords.empty());
@@ -210,7 +206,7 @@ TEST_F(LogLoaderTest, QuitEndsTheLoaderBeforeItsNextRecord) {
     insertCard(cardLog(5));
     sink_.onShowProgress = [&] { state_.quit = true; };
     ASSERT_TRUE(service_->startCardLoad());
-    ASSERT_TRUE(test::processEventsUntil([&] { return sink_.calls.size() == 1; }));
+    ASSERT_TRUE(test::waitUntil([&] { return sink_.calls.size() == 1; }));
     service_->shutdown();
     test::drainEvents();
 
@@ -247,7 +243,7 @@ TEST_F(LogLoaderTest, ClosingDuringTheBackupOfferEndsTheLoader) {
         return true;
     };
     ASSERT_TRUE(service_->startCardLoad());
-    ASSERT_TRUE(test::processEventsUntil([&] { return sink_.calls.contains("offer backup"); }));
+    ASSERT_TRUE(test::waitUntil([&] { return sink_.calls.contains("offer backup"); }));
     test::drainEvents();
 
     EXPECT_EQ(sink_.calls.last(), "offer backup");
@@ -274,8 +270,7 @@ TEST_F(LogLoaderTest, ClosingWhileTheLoaderIsStuckInAFileReturnsAndLetsItFinishA
         const int writer = open(fifo.constData(), O_WRONLY);
         ASSERT_GE(writer, 0);
         close(writer);
-        ASSERT_TRUE(
-            test::processEventsUntil([&] { return platform::WorkerSlot::abandonedRunning() == before; }));
+        ASSERT_TRUE(test::waitUntil([&] { return platform::WorkerSlot::abandonedRunning() == before; }));
     }
     test::drainEvents();
     EXPECT_EQ(sink_.calls, atClose);

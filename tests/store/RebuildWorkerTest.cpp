@@ -3,8 +3,8 @@
 #include "store/AppState.h"
 #include "store/CallLogService.h"
 #include "store/CardRecordCodec.h"
-#include "store/FakeLoadSink.h"
 #include "support/CardFixtures.h"
+#include "support/FakeLoadSink.h"
 #include "support/TempDir.h"
 
 #include <algorithm>
@@ -54,7 +54,7 @@ protected:
         dir_.write(QString(QChar::fromLatin1(letter)) + "/" + file, QByteArray(8252, 0));
     }
     bool rebuilt() {
-        return test::processEventsUntil([&] {
+        return test::waitUntil([&] {
             return !state_.rebuildRunning && !sink_.calls.isEmpty() && sink_.calls.last().endsWith("off");
         });
     }

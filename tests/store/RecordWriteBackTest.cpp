@@ -8,6 +8,7 @@
 #include "store/CallLogFile.h"
 #include "store/CardRecordCodec.h"
 #include "support/CardFixtures.h"
+#include "support/ScopedConfig.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -30,11 +31,7 @@ std::vector<qsizetype> changedOffsets(const QByteArray& before, const QByteArray
 
 class WriteBackTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        setConfigLocations(portableConfigLocations(config.path()));
-        writeStringSetting(QStringLiteral("BackupPath"), backup.path() + "/");
-    }
-    void TearDown() override { setConfigLocations(portableConfigLocations(QStringLiteral("/nonexistent"))); }
+    void SetUp() override { writeStringSetting(QStringLiteral("BackupPath"), backup.path() + "/"); }
 
     // A card log of three live records on drive E, loaded into the card collection.
     QString loadCard() {
@@ -94,7 +91,8 @@ protected:
         return path;
     }
 
-    TempDir config, backup, cardDir;
+    test::ScratchConfig config;
+    TempDir backup, cardDir;
     test::ScopedVolumes volumes{{test::removable('E', cardDir.path())}};
     platform::ScopedFileRoots roots{cardDir.path(), backup.path()};
     AppState state;

@@ -6,6 +6,7 @@
 #include "format/CardRecord.h"
 #include "format/ContactBlock.h"
 #include "platform/VolumeTable.h"
+#include "support/ScopedVolumes.h"
 
 #include <array>
 #include <cstring>
@@ -42,21 +43,6 @@ inline ContactBlock contact(const QString& name, std::initializer_list<QString> 
         c.numbers[slot++].setText(n);
     return c;
 }
-
-// Installs a volume table with the given letters mapped to folders for the life of the object.
-class ScopedVolumes {
-public:
-    explicit ScopedVolumes(std::vector<platform::Volume> volumes)
-        : table_(std::make_shared<platform::FixedVolumeTable>(std::move(volumes))) {
-        platform::setVolumeTable(table_);
-        table_->refresh();
-    }
-    ~ScopedVolumes() { platform::setVolumeTable(nullptr); }
-    platform::FixedVolumeTable& table() { return *table_; }
-
-private:
-    std::shared_ptr<platform::FixedVolumeTable> table_;
-};
 
 inline platform::Volume removable(char letter, const QString& root) {
     return platform::Volume{letter, platform::DriveRemovable, root};

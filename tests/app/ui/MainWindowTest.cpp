@@ -18,7 +18,10 @@
 #include "store/CallLogService.h"
 #include "store/LoadSink.h"
 #include "support/CardFixtures.h"
-#include "support/ui/EventLoop.h"
+#include "support/EventLoop.h"
+#include "support/ScopedConfig.h"
+#include "support/ScopedEnvironment.h"
+#include "support/ui/Screenshot.h"
 
 #include <gtest/gtest.h>
 #include <QAction>
@@ -38,21 +41,16 @@ using namespace tessa;
 
 namespace {
 
-using tessa::test::waitFor;
+using tessa::test::waitUntil;
 
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        QDir().mkpath(dir.filePath("Config"));
-        for (const QString& file : QDir(TESSA_BIN_DIR "/Config").entryList(QDir::Files))
-            QFile::copy(TESSA_BIN_DIR "/Config/" + file, dir.filePath("Config/" + file));
-        setConfigLocations(portableConfigLocations(dir.filePath("Config")));
         QDir().mkpath(dir.filePath("backup"));
         writeStringSetting(QStringLiteral("BackupPath"), dir.filePath("backup") + "/");
-        qputenv("TESSA_DEVICE_STATE", dir.filePath("device.bin").toUtf8());
+        environment.set("TESSA_DEVICE_STATE", dir.filePath("device.bin").toUtf8());
     }
-    void TearDown() override { setConfigLocations(portableConfigLocations(QStringLiteral("/nonexistent"))); }
 
     QString writeCard(int model = 0) {
         const QString card = dir.filePath(QStringLiteral("card%1").arg(model));
@@ -61,7 +59,9 @@ protected:
         return card;
     }
 
+    test::ScratchConfig config{test::ScratchConfig::ShippedFiles};
     QTemporaryDir dir;
+    test::ScopedEnvironment environment;
     test::ScopedVolumes volumes{{{'C', platform::DriveFixed, QStringLiteral("/")}}};
     AppState state;
 };
@@ -122,7 +122,7 @@ TEST_F(MainWindowTest, CardIsFoundListedAndRemoved) {
     window.resize(1200, 800);
     window.show();
     MainView* view = window.view();
-    ASSERT_TRUE(waitFor([&] { return view->page(1)->rowCount() > 0 && !state.busy; }));
+    ASSERT_TRUE(waitUntil([&] { return view->page(1)->rowCount() > 0 && !state.busy; }));
     EXPECT_EQ(state.viewMode.load(), int(ViewCard));
     EXPECT_EQ(state.cardDriveLetter.load(), 'E');
     EXPECT_EQ(size_t(view->page(1)->rowCount()), state.cardRecords.count());
@@ -130,11 +130,11 @@ TEST_F(MainWindowTest, CardIsFoundListedAndRemoved) {
     EXPECT_TRUE(window.pane(4)->text().startsWith(text(142)));
     EXPECT_TRUE(QFile::exists(card + "/beep1.wav"));
     EXPECT_EQ(readIntSetting(QStringLiteral("DevType")), 0);
-    window.grab().save(QDir::tempPath() + "/tessa-main-window.png");
+    test::saveScreenshot(window, QStringLiteral("tessa-main-window"));
 
     // Pulling the card empties the lists and goes back to the backup.
     volumes.table().setVolumes({{'C', platform::DriveFixed, QStringLiteral("/")}});
-    ASSERT_TRUE(waitFor([&] { return state.viewMode == ViewBackup; }));
+    ASSERT_TRUE(waitUntil([&] { return state.viewMode == ViewBackup; }));
     EXPECT_EQ(view->page(1)->rowCount(), 0);
     EXPECT_EQ(state.cardDriveLetter.load(), 0);
 }
@@ -145,7 +145,7 @@ TEST_F(MainWindowTest, CommandsAreRefusedWhileBusy) {
     state.busy = true;
     QString shown;
     QTimer::singleShot(0, [&] {
-        waitFor([&] { return QApplication::activeModalWidget() != nullptr; }, 2000);
+        waitUntil([&] { return QApplication::activeModalWidget() != nullptr; }, 2000);
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
             shown = box->windowTitle() + "|" + box->text();
             box->accept();
@@ -199,7 +199,7 @@ TEST_F(MainWindowTest, AboutBoxShowsTheSettingLinesAndClosesOnAClick) {
     QString software, company, version;
     bool logo = false;
     QTimer::singleShot(0, [&] {
-        waitFor([&] { return QApplication::activeModalWidget() != nullptr; }, 2000);
+        waitUntil([&] { return QApplication::activeModalWidget() != nullptr; }, 2000);
         QWidget* about = QApplication::activeModalWidget();
         if (!about)
             return;
@@ -228,16 +228,16 @@ TEST_F(MainWindowTest, DoubleClickingACardRecordPlaysItWithItsWaveform) {
     window.resize(1200, 800);
     window.show();
     MainView* view = window.view();
-    ASSERT_TRUE(waitFor([&] { return view->page(PageNotes)->rowCount() > 0 && !state.busy; }));
+    ASSERT_TRUE(waitUntil([&] { return view->page(PageNotes)->rowCount() > 0 && !state.busy; }));
     view->showPage(PageNotes);
     QTableView* table = view->page(PageNotes)->table();
     const QModelIndex first = table->model()->index(0, 3);
     table->selectRow(0);
     emit table->doubleClicked(first);
     PlayerPane* player = window.player();
-    ASSERT_TRUE(waitFor([&] { return player->playState() == PlayerPane::Playing; }));
+    ASSERT_TRUE(waitUntil([&] { return player->playState() == PlayerPane::Playing; }));
     EXPECT_GT(player->duration(), 0u);
     EXPECT_EQ(player->waveform()->totalLength(), int(player->duration()));
     EXPECT_EQ(player->currentRow(), 0);
-    window.grab().save(QDir::tempPath() + "/tessa-playing.png");
+    test::saveScreenshot(window, QStringLiteral("tessa-playing"));
 }

@@ -12,7 +12,9 @@
 #include "phonebook/ui/PhonebookPage.h"
 #include "store/AppState.h"
 #include "support/CardFixtures.h"
-#include "support/ui/EventLoop.h"
+#include "support/EventLoop.h"
+#include "support/ScopedConfig.h"
+#include "support/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
 #include <QComboBox>
@@ -26,21 +28,16 @@ using namespace tessa;
 
 namespace {
 
-using tessa::test::waitFor;
+using tessa::test::waitUntil;
 
 class RecorderPagesWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        QDir().mkpath(dir.filePath("Config"));
-        for (const QString& file : QDir(TESSA_BIN_DIR "/Config").entryList(QDir::Files))
-            QFile::copy(TESSA_BIN_DIR "/Config/" + file, dir.filePath("Config/" + file));
-        setConfigLocations(portableConfigLocations(dir.filePath("Config")));
         QDir().mkpath(dir.filePath("backup"));
         writeStringSetting(QStringLiteral("BackupPath"), dir.filePath("backup") + "/");
-        qputenv("TESSA_DEVICE_STATE", dir.filePath("device.bin").toUtf8());
+        environment.set("TESSA_DEVICE_STATE", dir.filePath("device.bin").toUtf8());
     }
-    void TearDown() override { setConfigLocations(portableConfigLocations(QStringLiteral("/nonexistent"))); }
 
     QString writeCard(int model) {
         const QString card = dir.filePath(QStringLiteral("card%1").arg(model));
@@ -49,7 +46,9 @@ protected:
         return card;
     }
 
+    test::ScratchConfig config{test::ScratchConfig::ShippedFiles};
     QTemporaryDir dir;
+    test::ScopedEnvironment environment;
     test::ScopedVolumes volumes{{{'C', platform::DriveFixed, QStringLiteral("/")}}};
     AppState state;
 };
@@ -65,7 +64,7 @@ TEST_F(RecorderPagesWindowTest, AVx5CardFillsThePhonebookPageAndItsRemovalClears
     window.resize(1200, 800);
     window.show();
     MainView* view = window.view();
-    ASSERT_TRUE(waitFor([&] { return view->page(1)->rowCount() > 0 && !state.busy; }));
+    ASSERT_TRUE(waitUntil([&] { return view->page(1)->rowCount() > 0 && !state.busy; }));
     EXPECT_EQ(state.modelCode.load(), 1);
 
     PhonebookPage* phonebook = view->phonebookPage();
@@ -80,7 +79,7 @@ TEST_F(RecorderPagesWindowTest, AVx5CardFillsThePhonebookPageAndItsRemovalClears
 
     // Pulling the card empties and disables the page.
     volumes.table().setVolumes({{'C', platform::DriveFixed, QStringLiteral("/")}});
-    ASSERT_TRUE(waitFor([&] { return state.viewMode == ViewBackup; }));
+    ASSERT_TRUE(waitUntil([&] { return state.viewMode == ViewBackup; }));
     EXPECT_EQ(phonebook->list()->rowCount(), 0);
     EXPECT_FALSE(phonebook->addButton()->isEnabled());
     EXPECT_FALSE(phonebook->list()->isEnabled());
@@ -97,7 +96,7 @@ TEST_F(RecorderPagesWindowTest, TheRecorderNodeShowsTheParametersTheRecorderRepo
     EXPECT_FALSE(view->phonebookPage()->isVisible());
     EXPECT_EQ(parameters->geometry(), QRect(260, 0, view->width() - 260, view->height() - 1));
     // The simulated recorder connects, the page reads everything, report 31 enables it again.
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(waitUntil([&] {
         return parameters->readAllButton()->isEnabled() && parameters->list(1021)->currentIndex() >= 0 &&
                parameters->list(1072)->currentIndex() >= 0;
     }));

@@ -11,9 +11,11 @@
 #include "config/StringTable.h"
 #include "store/AppState.h"
 #include "store/LoadSink.h"
+#include "support/EventLoop.h"
 #include "support/FakeDesktop.h"
+#include "support/ScopedConfig.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
-#include "support/ui/EventLoop.h"
 #include "support/ui/MessageAnswers.h"
 #include "support/XlsxContent.h"
 
@@ -37,11 +39,8 @@ using tessa::test::MessageAnswers;
 class SpreadsheetCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        config.write(QStringLiteral("TessaLang.ini"), TempDir::read(TESSA_BIN_DIR "/Config/TessaLang.ini"));
         config.write(QStringLiteral("TessaSet.ini"), "[Setting]\r\nDevice=VX7\r\nDevice2=VX5\r\n");
-        setConfigLocations(portableConfigLocations(config.path()));
-        oldRuntime = qgetenv("XDG_RUNTIME_DIR");
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+        environment.set("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
         view = std::make_unique<MainView>(state);
         progress = std::make_unique<ProgressWindow>();
         commands = std::make_unique<RecordCommands>(*view, state, nullptr);
@@ -52,8 +51,6 @@ protected:
         commands.reset();
         progress.reset();
         view.reset();
-        qputenv("XDG_RUNTIME_DIR", oldRuntime);
-        setConfigLocations(portableConfigLocations(QStringLiteral("/nonexistent")));
     }
 
     void addRecord(const QString& number, bool marked) {
@@ -74,8 +71,9 @@ protected:
     }
     bool idle() const { return !exports->spreadsheetRunning(); }
 
-    TempDir config, runtime;
-    QByteArray oldRuntime;
+    test::ScratchConfig config{test::ScratchConfig::ShippedStringTable};
+    TempDir runtime;
+    test::ScopedEnvironment environment;
     test::FakeDesktop desktop;
     AppState state;
     std::deque<CallRecord> records;
@@ -94,8 +92,8 @@ TEST_F(SpreadsheetCommandTest, TheListOnViewIsWrittenAndOpened) {
     ASSERT_TRUE(exports->handle(CmdExport));
     EXPECT_TRUE(progress->isVisible());
     EXPECT_EQ(progress->windowTitle(), text(97));
-    ASSERT_TRUE(test::waitFor([&] { return idle() && !desktop.calls("xdg-open").empty(); }));
-    ASSERT_TRUE(test::waitFor([&] { return !progress->isVisible(); }));
+    ASSERT_TRUE(test::waitUntil([&] { return idle() && !desktop.calls("xdg-open").empty(); }));
+    ASSERT_TRUE(test::waitUntil([&] { return !progress->isVisible(); }));
     EXPECT_EQ(progress->findChild<QProgressBar*>(QStringLiteral("ctl1003"))->maximum(), 3);
     EXPECT_EQ(progress->findChild<QProgressBar*>(QStringLiteral("ctl1003"))->value(), 3);
     EXPECT_EQ(progress->findChild<QLabel*>(QStringLiteral("ctl1002"))->text(), "3/3");
@@ -125,16 +123,16 @@ TEST_F(SpreadsheetCommandTest, WithoutASpreadsheetProgramNothingIsWrittenAndText
     addRecord(QStringLiteral("1"), false);
     MessageAnswers answers;
     exports->handle(CmdExport);
-    ASSERT_TRUE(test::waitFor([&] { return idle() && !answers.texts.empty(); }));
+    ASSERT_TRUE(test::waitUntil([&] { return idle() && !answers.texts.empty(); }));
     EXPECT_EQ(answers.texts, std::vector<QString>{text(107)});
     EXPECT_TRUE(workbooks().isEmpty());
     EXPECT_TRUE(desktop.calls("xdg-open").empty());
-    EXPECT_TRUE(test::waitFor([&] { return !progress->isVisible(); }));
+    EXPECT_TRUE(test::waitUntil([&] { return !progress->isVisible(); }));
 
     // No xdg-mime at all is the same case.
     desktop.remove("xdg-mime");
     exports->handle(CmdExport);
-    ASSERT_TRUE(test::waitFor([&] { return idle() && answers.texts.size() == 2; }));
+    ASSERT_TRUE(test::waitUntil([&] { return idle() && answers.texts.size() == 2; }));
     EXPECT_EQ(answers.texts[1], text(107));
 }
 
@@ -145,7 +143,7 @@ TEST_F(SpreadsheetCommandTest, AWorkbookThatCannotBeWrittenIsReportedWith109) {
     runtime.write(QStringLiteral("tessa"), "not a folder");
     MessageAnswers answers;
     exports->handle(CmdExport);
-    ASSERT_TRUE(test::waitFor([&] { return idle() && !answers.texts.empty(); }));
+    ASSERT_TRUE(test::waitUntil([&] { return idle() && !answers.texts.empty(); }));
     EXPECT_EQ(answers.texts, std::vector<QString>{text(109)});
     EXPECT_EQ(answers.names, std::vector<QString>{QStringLiteral("spreadsheetFailed")});
     EXPECT_TRUE(desktop.calls("xdg-open").empty());
@@ -165,7 +163,7 @@ TEST_F(SpreadsheetCommandTest, AnEmptyListDoesNothingAndASecondStartIsIgnored) {
     exports->handle(CmdExport);
     exports->handle(CmdExport);
     exports->handle(CmdExport);
-    ASSERT_TRUE(test::waitFor([&] { return idle() && !desktop.calls("xdg-open").empty(); }));
+    ASSERT_TRUE(test::waitUntil([&] { return idle() && !desktop.calls("xdg-open").empty(); }));
     EXPECT_EQ(desktop.calls("xdg-mime").size(), 1u);
     EXPECT_EQ(workbooks().size(), 1);
     EXPECT_TRUE(answers.texts.empty());
@@ -193,7 +191,7 @@ TEST_F(SpreadsheetCommandTest, ClosingDuringAnExportEndsItWithoutTouchingTheWind
     commands.reset();
     view.reset();
     progress.reset();
-    ASSERT_TRUE(test::waitFor([&] { return idle() && platform::WorkerSlot::abandonedRunning() == 0; }));
+    ASSERT_TRUE(test::waitUntil([&] { return idle() && platform::WorkerSlot::abandonedRunning() == 0; }));
     QApplication::processEvents();
     EXPECT_TRUE(desktop.calls("xdg-open").empty());
     EXPECT_TRUE(workbooks().isEmpty());

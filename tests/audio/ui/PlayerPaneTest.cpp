@@ -19,6 +19,8 @@
 #include "platform/WorkerSlot.h"
 #include "store/AppState.h"
 #include "support/CardFixtures.h"
+#include "support/ScopedConfig.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
 #include <chrono>
@@ -132,8 +134,6 @@ constexpr qsizetype kMuLawSecond = 8000;
 class PlayerPaneTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        config.write(QStringLiteral("TessaLang.ini"), TempDir::read(TESSA_BIN_DIR "/Config/TessaLang.ini"));
-        setConfigLocations(portableConfigLocations(config.path()));
         output = std::make_shared<RecordingOutput>();
         engine = std::make_shared<PlaybackEngine>(output);
         ASSERT_TRUE(engine->open(OutputImaAdpcm));
@@ -147,7 +147,6 @@ protected:
     void TearDown() override {
         player.reset();
         page.reset();
-        setConfigLocations(portableConfigLocations(QStringLiteral("/nonexistent")));
     }
 
     static constexpr int PageOutgoingType = 2;
@@ -240,7 +239,8 @@ protected:
         QApplication::sendEvent(view, &event);
     }
 
-    TempDir config, recordings;
+    test::ScratchConfig config{test::ScratchConfig::ShippedStringTable};
+    TempDir recordings;
     platform::ScopedFileRoots roots{recordings.path(), {}}; // the recordings' folder stands for the card
     AppState state;
     std::deque<CallRecord> records;
@@ -542,13 +542,12 @@ TEST_F(PlayerPaneTest, UnreadableRecordingLeavesTheViewClearedSilently) {
 
 // The window's own engine (the silent output here), the double click on a row and the play command.
 TEST_F(PlayerPaneTest, WindowPlayCommandAttachesThePageOnViewOrPageOne) {
-    qputenv("TESSA_AUDIO", "null");
-    qputenv("TESSA_DEVICE_STATE", config.file(QStringLiteral("device.bin")).toUtf8());
+    test::ScopedEnvironment environment("TESSA_AUDIO", "null");
+    environment.set("TESSA_DEVICE_STATE", config.file(QStringLiteral("device.bin")).toUtf8());
     writeStringSetting(QStringLiteral("BackupPath"), recordings.path() + "/");
     test::ScopedVolumes volumes{{{'C', platform::DriveFixed, QStringLiteral("/")}}};
     const QString path = writeRecording(QStringLiteral("call.xtr"), FormatMuLaw, 3);
     MainWindow window(state);
-    qunsetenv("TESSA_AUDIO");
     PlayerPane* pane = window.player();
     ASSERT_NE(pane, nullptr);
     EXPECT_EQ(window.view()->playerPane(), pane);

@@ -2,6 +2,7 @@
 
 #include "config/ProgramFolder.h"
 #include "config/StringTable.h"
+#include "support/ScopedConfig.h"
 
 #include <atomic>
 #include <gtest/gtest.h>
@@ -34,7 +35,6 @@ std::vector<int16_t> constantSecond(int16_t value, size_t count = 8000) {
 class WaveformViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        setConfigLocations(portableConfigLocations(QStringLiteral(TESSA_BIN_DIR "/Config")));
         view.resize(kWidth, kHeight);
         view.show();
         QApplication::processEvents();
@@ -83,6 +83,7 @@ protected:
         return columns;
     }
 
+    test::ScopedConfig config{test::shippedConfigFolder()};
     WaveformView view;
 };
 

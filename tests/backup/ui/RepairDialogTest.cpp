@@ -7,8 +7,9 @@
 #include "store/AppState.h"
 #include "store/CardRecordCodec.h"
 #include "support/CardFixtures.h"
+#include "support/EventLoop.h"
+#include "support/ScopedConfig.h"
 #include "support/TempDir.h"
-#include "support/ui/EventLoop.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
@@ -52,8 +53,6 @@ QString recordingName(int i) {
 class RepairDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        config.write(QStringLiteral("TessaLang.ini"), TempDir::read(TESSA_BIN_DIR "/Config/TessaLang.ini"));
-        setConfigLocations(portableConfigLocations(config.path()));
         volumes = std::make_unique<test::ScopedVolumes>(std::vector<platform::Volume>{
             platform::Volume{'C', platform::DriveFixed, dir.file("C")}, test::removable('E', dir.file("E")),
             platform::Volume{'F', platform::DriveRemote, dir.file("F")},
@@ -69,12 +68,10 @@ protected:
         oldLog = log;
         dir.write("E/CallLog.dat", log);
     }
-    void TearDown() override {
-        volumes.reset();
-        setConfigLocations(portableConfigLocations(QStringLiteral("/nonexistent")));
-    }
+    void TearDown() override { volumes.reset(); }
 
-    TempDir config, dir;
+    test::ScratchConfig config{test::ScratchConfig::ShippedStringTable};
+    TempDir dir;
     std::unique_ptr<test::ScopedVolumes> volumes;
     AppState state;
     QByteArray oldLog;
@@ -104,7 +101,7 @@ TEST_F(RepairDialogTest, ListsRemovableDrivesAndRepairsTheSelectedOne) {
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(state.repairDriveLetter, 'E');
 
-    ASSERT_TRUE(test::waitFor([&] { return !dialog.running(); }));
+    ASSERT_TRUE(test::waitUntil([&] { return !dialog.running(); }));
     EXPECT_TRUE(dialog.startButton()->isEnabled());
     EXPECT_EQ(dialog.statusLine()->text(), QStringLiteral("%1 - 2").arg(text(221)));
     EXPECT_EQ(dialog.progressBar()->value(), dialog.progressBar()->maximum());
@@ -115,7 +112,7 @@ TEST_F(RepairDialogTest, ListsRemovableDrivesAndRepairsTheSelectedOne) {
 
     // Finished: a second start is allowed and adds nothing; then the dialog closes.
     dialog.startButton()->click();
-    ASSERT_TRUE(test::waitFor([&] { return !dialog.running(); }));
+    ASSERT_TRUE(test::waitUntil([&] { return !dialog.running(); }));
     EXPECT_EQ(dialog.statusLine()->text(), QStringLiteral("%1 - 0").arg(text(221)));
     dialog.reject();
     EXPECT_FALSE(dialog.isVisible());
@@ -140,7 +137,7 @@ TEST_F(RepairDialogTest, TellsTheUserWhenTheSafetyCopyCannotBeWritten) {
         platform::ScopedFileFault fault(
             {1, platform::FileFault::NoSpace, uint32_t(platform::FileOp::Write), true});
         dialog.startButton()->click();
-        ASSERT_TRUE(test::waitFor([&] { return !dialog.running(); }));
+        ASSERT_TRUE(test::waitUntil([&] { return !dialog.running(); }));
     }
     EXPECT_EQ(answers.names, std::vector<QString>{QStringLiteral("safetyCopyFailed")});
     EXPECT_EQ(dialog.statusLine()->text(), QStringLiteral("%1 - 0").arg(text(221)));

@@ -7,8 +7,9 @@
 #include "config/StringTable.h"
 #include "store/AppState.h"
 #include "store/LoadSink.h"
+#include "support/EventLoop.h"
+#include "support/ScopedConfig.h"
 #include "support/TempDir.h"
-#include "support/ui/EventLoop.h"
 
 #include <gtest/gtest.h>
 
@@ -20,8 +21,6 @@ namespace {
 class ImportControllerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        config.write(QStringLiteral("TessaLang.ini"), TempDir::read(TESSA_BIN_DIR "/Config/TessaLang.ini"));
-        setConfigLocations(portableConfigLocations(config.path()));
         folder.write("a/20090512103000-I.wav", QByteArray(8252, 0));
         folder.write("a/b/20090513090000-O-5551234.xtr", QByteArray(100, 0));
         folder.write("a/notes.txt", "notes");
@@ -37,17 +36,17 @@ protected:
 } void TearDown() override {
     import.reset();
     view.reset();
-    setConfigLocations(portableConfigLocations(QStringLiteral("/nonexistent")));
 }
 int rows() const {
     return view->page(PageImport)->model()->rowCount();
 }
 bool importAndWait() {
     import->import();
-    return test::waitFor([&] { return !import->importing(); });
+    return test::waitUntil([&] { return !import->importing(); });
 }
 
-TempDir config, folder;
+test::ScratchConfig config{test::ScratchConfig::ShippedStringTable};
+TempDir folder;
 AppState state;
 std::unique_ptr<MainView> view;
 std::unique_ptr<ImportController> import;
@@ -84,7 +83,7 @@ TEST_F(ImportControllerTest, ClearIsRefusedWhileAnImportRuns) {
     EXPECT_TRUE(import->importing());
     import->clear();
     import->import(); // a second import meanwhile is ignored too
-    ASSERT_TRUE(test::waitFor([&] { return !import->importing(); }));
+    ASSERT_TRUE(test::waitUntil([&] { return !import->importing(); }));
     EXPECT_EQ(browsed, 2);
     EXPECT_EQ(rows(), 4);
     EXPECT_EQ(state.importRecords.count(), 4u);
@@ -109,8 +108,8 @@ TEST_F(ImportControllerTest, ManyRecordingsReachThePageInBatches) {
     }
     import->import();
     // The first batch is listed before the last one, with the window answering in between.
-    ASSERT_TRUE(test::waitFor([&] { return rows() > 0; }));
-    ASSERT_TRUE(test::waitFor([&] { return !import->importing(); }));
+    ASSERT_TRUE(test::waitUntil([&] { return rows() > 0; }));
+    ASSERT_TRUE(test::waitUntil([&] { return !import->importing(); }));
     EXPECT_EQ(rows(), count + 2);
 }
 

@@ -8,7 +8,8 @@
 #include "config/StringTable.h"
 #include "store/AppState.h"
 #include "support/CardFixtures.h"
-#include "support/ui/EventLoop.h"
+#include "support/EventLoop.h"
+#include "support/ScopedConfig.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
@@ -27,9 +28,7 @@ using namespace tessa;
 
 namespace {
 
-bool waitUntil(const std::function<bool()>& condition, int milliseconds = 20000) {
-    return tessa::test::waitFor(condition, milliseconds);
-}
+using test::waitUntil;
 
 template <typename T>
 T* control(QWidget& dialog, int id) {
@@ -79,16 +78,9 @@ class QueryDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        QDir().mkpath(dir.filePath("Config"));
-        for (const QString& file : QDir(TESSA_BIN_DIR "/Config").entryList(QDir::Files))
-            QFile::copy(TESSA_BIN_DIR "/Config/" + file, dir.filePath("Config/" + file));
-        setConfigLocations(portableConfigLocations(dir.filePath("Config")));
         view = std::make_unique<MainView>(state);
     }
-    void TearDown() override {
-        view.reset();
-        setConfigLocations(portableConfigLocations(QStringLiteral("/nonexistent")));
-    }
+    void TearDown() override { view.reset(); }
 
     std::vector<CallRecord*> pageRows(int pageType) {
         std::vector<CallRecord*> rows;
@@ -104,6 +96,7 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return !dialog.searching(); }));
     }
 
+    test::ScratchConfig config{test::ScratchConfig::ShippedFiles};
     QTemporaryDir dir;
     test::ScopedVolumes volumes{{{'C', platform::DriveFixed, QStringLiteral("/")}}};
     AppState state;

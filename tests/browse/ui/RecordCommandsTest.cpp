@@ -13,6 +13,7 @@
 #include "store/CallLogFile.h"
 #include "store/LoadSink.h"
 #include "support/CardFixtures.h"
+#include "support/ScopedConfig.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -51,8 +52,6 @@ private:
 class RecordCommandsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        config.write(QStringLiteral("TessaLang.ini"), TempDir::read(TESSA_BIN_DIR "/Config/TessaLang.ini"));
-        setConfigLocations(portableConfigLocations(config.path()));
         writeStringSetting(QStringLiteral("BackupPath"), backup.path() + "/");
         view = std::make_unique<MainView>(state);
         commands = std::make_unique<RecordCommands>(*view, state, nullptr);
@@ -60,7 +59,6 @@ protected:
     void TearDown() override {
         commands.reset();
         view.reset();
-        setConfigLocations(portableConfigLocations(QStringLiteral("/nonexistent")));
     }
 
     // A VX7 card on E with one record per call type given, each with its recording; marked as listed.
@@ -106,7 +104,8 @@ protected:
 
     QByteArray cardLog() const { return TempDir::read(cardDir.file(QStringLiteral("CallLog.dat"))); }
 
-    TempDir config, backup, cardDir;
+    test::ScratchConfig config{test::ScratchConfig::ShippedStringTable};
+    TempDir backup, cardDir;
     test::ScopedVolumes volumes{{test::removable('E', cardDir.path())}};
     platform::ScopedFileRoots roots{cardDir.path(), backup.path()};
     AppState state;

@@ -4,8 +4,10 @@
 #include "config/StringTable.h"
 #include "device/LinkParameterDevice.h"
 #include "platform/DeviceLink.h"
+#include "support/EventLoop.h"
+#include "support/ScopedConfig.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
-#include "support/ui/EventLoop.h"
 
 #include <gtest/gtest.h>
 #include <map>
@@ -26,29 +28,7 @@ namespace tessa {
 namespace {
 
 using test::TempDir;
-using test::waitFor;
-
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const char* name, const QByteArray& value)
-        : name_(name), had_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {
-        if (value.isNull())
-            qunsetenv(name);
-        else
-            qputenv(name, value);
-    }
-    ~ScopedEnvironment() {
-        if (had_)
-            qputenv(name_, old_);
-        else
-            qunsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    bool had_;
-    QByteArray old_;
-};
+using test::waitUntil;
 
 QStringList numbers(int first, int last) {
     QStringList items;
@@ -77,12 +57,11 @@ QByteArray bytesOf(const tagDeviceParameters& p) {
 class ParametersPageTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        setConfigLocations(portableConfigLocations(QStringLiteral(TESSA_BIN_DIR "/Config")));
         for (const char* name : {"TESSA_DEVICE_LINK", "TESSA_DEVICE_SILENT", "TESSA_DEVICE_DELAY_MS",
                                  "TESSA_DEVICE_LIBRARY", "TESSA_DEVICE_DROP_AFTER"})
-            environment.push_back(std::make_unique<ScopedEnvironment>(name, QByteArray()));
+            environment.unset(name);
         statePath = temp.file(QStringLiteral("device.bin"));
-        environment.push_back(std::make_unique<ScopedEnvironment>("TESSA_DEVICE_STATE", statePath.toUtf8()));
+        environment.set("TESSA_DEVICE_STATE", statePath.toUtf8());
         page = std::make_unique<ParametersPage>();
         page->resize(ParametersPage::kDesignSize);
         page->show();
@@ -91,11 +70,8 @@ protected:
         if (link)
             link->close();
         page.reset();
-        setConfigLocations(portableConfigLocations(QStringLiteral("/nonexistent")));
     }
-    void setEnvironment(const char* name, const char* value) {
-        environment.push_back(std::make_unique<ScopedEnvironment>(name, QByteArray(value)));
-    }
+    void setEnvironment(const char* name, const char* value) { environment.set(name, value); }
     // The recorder's link, its notifications handed to the page as the main window hands them.
     void openLink() {
         link = std::make_unique<platform::DeviceLink>();
@@ -110,9 +86,10 @@ protected:
     }
     bool readDone() const { return page->readAllButton()->isEnabled() && !page->session().waiting(); }
 
+    test::ScopedConfig config{test::shippedConfigFolder()};
     TempDir temp;
     QString statePath;
-    std::vector<std::unique_ptr<ScopedEnvironment>> environment;
+    test::ScopedEnvironment environment;
     std::unique_ptr<ParametersPage> page;
     std::unique_ptr<platform::DeviceLink> link;
     std::unique_ptr<LinkParameterDevice> device;
@@ -219,7 +196,7 @@ TEST_F(ParametersPageTest, ReadsShowsEditsAndWritesEveryFieldOfTheRecorder) {
     }
     openLink();
     // The link comes up, the page asks for everything, report 31 ends the read.
-    ASSERT_TRUE(waitFor([&] { return page->list(1072)->currentIndex() == 9 && readDone(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return page->list(1072)->currentIndex() == 9 && readDone(); }, 10000));
     const std::map<int, int> shownLists = {{1015, 1},  {1045, 2}, {1028, 2}, {1026, 1}, {1034, 6},
                                            {1036, 5},  {1041, 0}, {1044, 1}, {1010, 2}, {1013, 1},
                                            {1021, 5},  {1050, 1}, {1074, 1}, {1052, 2}, {1058, 6},
@@ -246,7 +223,7 @@ TEST_F(ParametersPageTest, ReadsShowsEditsAndWritesEveryFieldOfTheRecorder) {
     page->writeAllButton()->click();
     EXPECT_FALSE(page->list(1021)->isEnabled());
     ASSERT_TRUE(
-        waitFor([&] { return page->writeAllButton()->isEnabled() && !page->session().waiting(); }, 10000));
+        waitUntil([&] { return page->writeAllButton()->isEnabled() && !page->session().waiting(); }, 10000));
 
     tagDeviceParameters expected = storedRecord();
     expected.displayBrightness = 1;
@@ -264,7 +241,7 @@ TEST_F(ParametersPageTest, ReadsShowsEditsAndWritesEveryFieldOfTheRecorder) {
     page->edit(1030)->clear();
     page->readAllButton()->click();
     EXPECT_TRUE(page->list(1021)->currentIndex() == -1 && page->edit(1042)->text().isEmpty());
-    ASSERT_TRUE(waitFor([&] { return readDone(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return readDone(); }, 10000));
     EXPECT_EQ(page->edit(1030)->text(), QStringLiteral("99"));
     EXPECT_EQ(page->list(1021)->currentIndex(), 0);
 }
@@ -273,8 +250,8 @@ TEST_F(ParametersPageTest, ALinkThatDropsDuringAReadLeavesThePageDisabled) {
     setEnvironment("TESSA_DEVICE_DROP_AFTER", "6");
     setEnvironment("TESSA_DEVICE_DELAY_MS", "5");
     openLink();
-    ASSERT_TRUE(waitFor([&] { return link->linkUp(); }, 10000));
-    ASSERT_TRUE(waitFor([&] { return !link->linkUp(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return link->linkUp(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return !link->linkUp(); }, 10000));
     QApplication::processEvents();
     EXPECT_FALSE(page->readAllButton()->isEnabled());
     EXPECT_FALSE(page->list(1072)->isEnabled());
@@ -297,9 +274,9 @@ TEST_F(ParametersPageTest, ARecorderThatNeverAnswersIsGivenUpSilently) {
     setEnvironment("TESSA_DEVICE_SILENT", "1");
     page->session().setWaitPeriod(150);
     openLink();
-    ASSERT_TRUE(waitFor([&] { return page->session().waiting(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return page->session().waiting(); }, 10000));
     EXPECT_FALSE(page->writeAllButton()->isEnabled());
-    ASSERT_TRUE(waitFor([&] { return page->writeAllButton()->isEnabled(); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return page->writeAllButton()->isEnabled(); }, 5000));
     EXPECT_FALSE(page->session().waiting());
     EXPECT_EQ(page->list(1021)->currentIndex(), -1);
     EXPECT_TRUE(page->edit(1030)->text().isEmpty());

@@ -1,6 +1,6 @@
 #include "device/ui/ScrollingForm.h"
 
-#include "support/ui/EventLoop.h"
+#include "support/EventLoop.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
@@ -166,7 +166,7 @@ TEST_F(ScrollingFormTest, TheSizeGripShowsOnlyWithRoomToSpareAndNotMaximised) {
     EXPECT_EQ(window.size(), before + QSize(20, 10));
 
     window.showMaximized();
-    ASSERT_TRUE(test::waitFor([&] { return window.isMaximized(); }, 2000));
+    ASSERT_TRUE(test::waitUntil([&] { return window.isMaximized(); }, 2000));
     form->resize(form->width() + 1, form->height());
     EXPECT_FALSE(form->sizeGrip()->isVisible());
 }

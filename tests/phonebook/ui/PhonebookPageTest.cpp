@@ -4,8 +4,9 @@
 #include "config/StringTable.h"
 #include "phonebook/ui/ContactEditor.h"
 #include "platform/FileRoots.h"
+#include "support/EventLoop.h"
+#include "support/ScopedConfig.h"
 #include "support/TempDir.h"
-#include "support/ui/EventLoop.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
@@ -24,7 +25,7 @@ namespace tessa {
 namespace {
 
 using test::TempDir;
-using test::waitFor;
+using test::waitUntil;
 
 QByteArray entry(uint8_t inUse, const char* name, const char* number1, uint8_t type) {
     QByteArray b(155, '\0');
@@ -94,12 +95,7 @@ protected:
     }
 
     // The shipped texts, in place before the page is built and until it is gone.
-    struct ShippedTexts {
-        ShippedTexts() {
-            setConfigLocations(portableConfigLocations(QStringLiteral(TESSA_BIN_DIR "/Config")));
-        }
-        ~ShippedTexts() { setConfigLocations(portableConfigLocations(QStringLiteral("/nonexistent"))); }
-    } texts;
+    test::ScopedConfig texts{test::shippedConfigFolder()};
     TempDir dir;
     platform::ScopedFileRoots roots{dir.path(), QString()}; // the card in use
     PhonebookPage page;
@@ -229,7 +225,7 @@ TEST_F(PhonebookPageTest, EditOpensTheRowAndWritesItsSlot) {
     selectRows({0});
     emit page.list()->cellDoubleClicked(0, 0);
     EXPECT_EQ(editorsOpened, 0);
-    ASSERT_TRUE(waitFor([&] { return editorsOpened == 1; }, 2000));
+    ASSERT_TRUE(waitUntil([&] { return editorsOpened == 1; }, 2000));
 }
 
 TEST_F(PhonebookPageTest, EditOfAPhonebookChangedOnTheCardReadsItAgainAndSaysSo) {

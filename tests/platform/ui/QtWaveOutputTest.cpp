@@ -6,6 +6,7 @@
 #include "audio/G711.h"
 #include "audio/PcmExpander.h"
 #include "audio/PlaybackEngine.h"
+#include "support/ScopedEnvironment.h"
 
 #include <chrono>
 #include <cmath>
@@ -199,7 +200,7 @@ public:
 
     // Ends the daemon (asked first, then killed) and gives the process back its environment.
     void stop() {
-        if (!saved_.empty())
+        if (environment_.changed()) // the daemon was started
             run(QStringLiteral("pulseaudio"), {QStringLiteral("--kill")});
         if (pid_ > 0 && !within(3s, [&] { return processGone(pid_); })) {
             // Only our own daemon: a reused id would name another program.
@@ -209,25 +210,17 @@ public:
             EXPECT_TRUE(within(3s, [&] { return processGone(pid_); }))
                 << "pulseaudio " << pid_ << " lives on";
         }
-        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-            if (it->second)
-                qputenv(it->first.constData(), *it->second);
-            else
-                qunsetenv(it->first.constData());
-        }
-        saved_.clear();
+        environment_.restore();
     }
 
     QString file(const QString& name) const { return dir_.filePath(name); }
 
 private:
     void setEnv(const char* name, const std::optional<QString>& value) {
-        saved_.emplace_back(QByteArray(name),
-                            qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
         if (value)
-            qputenv(name, value->toLocal8Bit());
+            environment_.set(name, value->toLocal8Bit());
         else
-            qunsetenv(name);
+            environment_.unset(name);
     }
 
     void readPid() {
@@ -237,7 +230,7 @@ private:
     }
 
     QTemporaryDir dir_;
-    std::vector<std::pair<QByteArray, std::optional<QByteArray>>> saved_;
+    test::ScopedEnvironment environment_;
     pid_t pid_ = 0;
 };
 

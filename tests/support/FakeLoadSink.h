@@ -1,48 +1,18 @@
 #pragma once
 
-// A LoadSink that records what the loader, lister and rebuild worker ask of the window, and helpers to run
-// the GUI thread's event loop in a test.
+// A LoadSink that records what the loader, lister and rebuild worker ask of the window.
 
 #include "store/LoadSink.h"
+#include "support/EventLoop.h"
 
-#include <chrono>
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <QCoreApplication>
 #include <QStringList>
 #include <QThread>
-#include <thread>
 
 namespace tessa::test {
-
-// Workers reach the sink through the event loop of the thread that owns it.
-inline void ensureCoreApplication() {
-    if (QCoreApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "tessa_tests";
-    static char* argv[] = {name, nullptr};
-    new QCoreApplication(argc, argv); // lives for the whole test run
-}
-
-// Runs the event loop until the condition holds; false if it still fails after a generous while, so that a
-// broken worker fails the test instead of hanging it.
-inline bool processEventsUntil(const std::function<bool()>& done) {
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > giveUp)
-            return false;
-        QCoreApplication::processEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
-inline void drainEvents() {
-    for (int i = 0; i < 5; ++i)
-        QCoreApplication::processEvents();
-}
 
 class FakeLoadSink : public LoadSink {
 public:

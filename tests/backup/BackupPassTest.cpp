@@ -384,10 +384,12 @@ TEST(BackupPass, NoInjectedFaultLosesARecording) {
                     const bool onCard = TempDir::read(scene.onCard(n)) == want;
                     const bool onPc = TempDir::read(scene.onPc(n)) == want;
                     EXPECT_TRUE(onCard || onPc) << n.toStdString();
-                    if (QFileInfo::exists(scene.onPc(n)))
+                    if (QFileInfo::exists(scene.onPc(n))) {
                         EXPECT_TRUE(onPc) << "a partial copy under " << n.toStdString();
-                    if (!QFileInfo::exists(scene.onCard(n)))
+                    }
+                    if (!QFileInfo::exists(scene.onCard(n))) {
                         EXPECT_TRUE(onPc) << n.toStdString();
+                    }
                 }
                 for (const QString& month : {QStringLiteral("201801"), QStringLiteral("201802")})
                     for (const CallRecord& r : scene.monthLogRecords(month))
@@ -415,8 +417,9 @@ TEST(BackupPass, NoInjectedFaultLosesARecording) {
                 EXPECT_EQ(logged.join('\n').toStdString(), expected.join('\n').toStdString());
                 for (const QString& n : names) {
                     EXPECT_EQ(TempDir::read(scene.onPc(n)), BackupScene::contentOf(n, 300 * 1024));
-                    if (move)
+                    if (move) {
                         EXPECT_FALSE(QFileInfo::exists(scene.onCard(n))) << n.toStdString();
+                    }
                 }
                 if (!fired)
                     break; // the plan outlasted every operation of the pass

@@ -15,7 +15,7 @@
 #include "store/LoadSink.h"
 #include "support/TempDir.h"
 #include "support/ui/AnswerBox.h"
-#include "support/EventLoop.h"
+#include "support/ui/EventLoop.h"
 
 #include <gtest/gtest.h>
 #include <QAction>
@@ -31,7 +31,7 @@ namespace {
 
 using test::answerBox;
 using test::TempDir;
-using test::waitUntil;
+using test::waitFor;
 
 // The automatic backup dialog runs in a local event loop inside the card loader's call to the window, so
 // a test cannot wait for it and then act: it arms the action first, and the local loop runs it.
@@ -112,10 +112,10 @@ TEST_F(BackupWindowTest, AutomaticBackupShowsTheBackupWhoseRecordsCanBeMarkedAnd
             });
     window.show();
 
-    ASSERT_TRUE(waitUntil([&] { return cardCount > 0 && state.viewMode == ViewBackup && !state.busy; }, 20000));
+    ASSERT_TRUE(waitFor([&] { return cardCount > 0 && state.viewMode == ViewBackup && !state.busy; }, 20000));
     EXPECT_TRUE(busyWhileOffered);
     EXPECT_EQ(viewWhileOffered, int(ViewCard));
-    ASSERT_TRUE(waitUntil([&] { return window.view()->page(PageAll)->rowCount() == int(cardCount); }));
+    ASSERT_TRUE(waitFor([&] { return window.view()->page(PageAll)->rowCount() == int(cardCount); }));
     EXPECT_FALSE(automatic(window)->isVisible());
     EXPECT_EQ(state.backupRecords.count(), cardCount);
     // The card kept its recordings; the rows show the backup collection's new records.
@@ -170,7 +170,7 @@ TEST_F(BackupWindowTest, StopBeforeStartReleasesTheLoaderWithTheCardsRecords) {
             });
     window.show();
     ASSERT_TRUE(
-        waitUntil([&] { return offered && !state.busy && window.view()->page(PageAll)->rowCount() > 0; }));
+        waitFor([&] { return offered && !state.busy && window.view()->page(PageAll)->rowCount() > 0; }));
     EXPECT_EQ(state.viewMode.load(), int(ViewCard));
     EXPECT_EQ(size_t(window.view()->page(PageAll)->rowCount()), state.cardRecords.count());
     EXPECT_FALSE(QFileInfo::exists(backup + "TessaDeviceBackup"));
@@ -185,11 +185,11 @@ TEST_F(BackupWindowTest, ASecondCardInsertionOffersTheBackupAgain) {
                 button(automatic(window), 1085)->click();
             });
     window.show();
-    ASSERT_TRUE(waitUntil([&] { return offered && state.viewMode == ViewBackup && !state.busy; }, 20000));
+    ASSERT_TRUE(waitFor([&] { return offered && state.viewMode == ViewBackup && !state.busy; }, 20000));
 
     // The card is pulled, then put back.
     ASSERT_TRUE(QDir().rename(card, card + "-out"));
-    ASSERT_TRUE(waitUntil([&] { return state.cardDriveLetter == 0; }, 10000));
+    ASSERT_TRUE(waitFor([&] { return state.cardDriveLetter == 0; }, 10000));
     BackupDialog* dialog = automatic(window);
     bool ready = false;
     offered = false;
@@ -202,10 +202,10 @@ TEST_F(BackupWindowTest, ASecondCardInsertionOffersTheBackupAgain) {
                 button(dialog, 1085)->click();
             });
     ASSERT_TRUE(QDir().rename(card + "-out", card));
-    ASSERT_TRUE(waitUntil([&] { return offered; }, 10000));
+    ASSERT_TRUE(waitFor([&] { return offered; }, 10000));
     EXPECT_TRUE(ready);
     ASSERT_TRUE(
-        waitUntil([&] { return state.viewMode == ViewBackup && !state.busy && !dialog->isVisible(); }, 20000));
+        waitFor([&] { return state.viewMode == ViewBackup && !state.busy && !dialog->isVisible(); }, 20000));
     size_t logged = 0;
     for (const QString& name :
          QDir(backup + "TessaDeviceBackup/CallLog").entryList({"*CallLogBK.dat"}, QDir::Files))
@@ -217,13 +217,13 @@ TEST_F(BackupWindowTest, TheBackupCommandsOpenTheirDialogsAndRefuseWhileBusy) {
     writeIntSetting(QStringLiteral("AutoBackup"), 0);
     MainWindow window(state);
     window.show();
-    ASSERT_TRUE(waitUntil([&] { return !state.busy && window.view()->page(PageAll)->rowCount() > 0; }));
+    ASSERT_TRUE(waitFor([&] { return !state.busy && window.view()->page(PageAll)->rowCount() > 0; }));
     EXPECT_TRUE(window.findChild<QAction*>(QStringLiteral("cmd32790"))->isEnabled());
 
     // Back up all records from the menu: the modal dialog, started and left to finish.
     QString title;
     QTimer::singleShot(0, [&] {
-        waitUntil([] { return qobject_cast<BackupDialog*>(QApplication::activeModalWidget()) != nullptr; },
+        waitFor([] { return qobject_cast<BackupDialog*>(QApplication::activeModalWidget()) != nullptr; },
                 5000);
         if (auto* d = qobject_cast<BackupDialog*>(QApplication::activeModalWidget())) {
             title = d->windowTitle();
@@ -238,7 +238,7 @@ TEST_F(BackupWindowTest, TheBackupCommandsOpenTheirDialogsAndRefuseWhileBusy) {
     // The selected records need a selection on the page on view.
     selectRow(window, 0);
     QTimer::singleShot(0, [&] {
-        waitUntil([] { return qobject_cast<BackupDialog*>(QApplication::activeModalWidget()) != nullptr; },
+        waitFor([] { return qobject_cast<BackupDialog*>(QApplication::activeModalWidget()) != nullptr; },
                 5000);
         if (auto* d = qobject_cast<BackupDialog*>(QApplication::activeModalWidget())) {
             title = d->windowTitle();

@@ -17,7 +17,7 @@
 #include "store/LoadSink.h"
 #include "support/FakeDesktop.h"
 #include "support/TempDir.h"
-#include "support/EventLoop.h"
+#include "support/ui/EventLoop.h"
 #include "support/ui/MessageAnswers.h"
 
 #include <cstring>
@@ -119,7 +119,7 @@ TEST_F(MailCommandTest, DescribesBothRecordsAndAttachesTheOneConvertedRecording)
     twoRecords();
     MessageAnswers answers;
     exports->handle(CmdEmail);
-    ASSERT_TRUE(test::waitUntil([&] { return idle() && desktop.calls("xdg-email").size() == 1; }));
+    ASSERT_TRUE(test::waitFor([&] { return idle() && desktop.calls("xdg-email").size() == 1; }));
     const QStringList args = desktop.calls("xdg-email")[0];
     ASSERT_GE(args.size(), 5);
     EXPECT_EQ(args.mid(0, 3), (QStringList{"--utf8", "--subject", "Tessa Device Records"}));
@@ -138,7 +138,7 @@ TEST_F(MailCommandTest, DescribesBothRecordsAndAttachesTheOneConvertedRecording)
     // Still there after the hand-over: the mail program reads them later. The next e-mail removes them.
     EXPECT_EQ(tempFiles(), files);
     exports->handle(CmdEmail);
-    ASSERT_TRUE(test::waitUntil([&] { return idle() && desktop.calls("xdg-email").size() == 2; }));
+    ASSERT_TRUE(test::waitFor([&] { return idle() && desktop.calls("xdg-email").size() == 2; }));
     EXPECT_FALSE(QFileInfo::exists(files[0]));
     const QStringList second = attachments(desktop.calls("xdg-email")[1]);
     ASSERT_EQ(second.size(), 1);
@@ -152,7 +152,7 @@ TEST_F(MailCommandTest, DescribesBothRecordsAndAttachesTheOneConvertedRecording)
 TEST_F(MailCommandTest, OriginalsAttachTheContainerItself) {
     twoRecords();
     exports->handle(CmdEmailOriginals);
-    ASSERT_TRUE(test::waitUntil([&] { return idle() && desktop.calls("xdg-email").size() == 1; }));
+    ASSERT_TRUE(test::waitFor([&] { return idle() && desktop.calls("xdg-email").size() == 1; }));
     EXPECT_EQ(attachments(desktop.calls("xdg-email")[0]),
               QStringList{QFileInfo(card.file("201801/20180115093012-I-5551234.xtr")).canonicalFilePath()});
     EXPECT_TRUE(tempFiles().isEmpty());
@@ -187,14 +187,14 @@ TEST_F(MailCommandTest, ASecondEmailWhileTheMailProgramRunsIsRefusedWith207) {
     desktop.holdMail(true);
     MessageAnswers answers;
     exports->handle(CmdEmail);
-    ASSERT_TRUE(test::waitUntil([&] { return desktop.mailRunning(); }));
+    ASSERT_TRUE(test::waitFor([&] { return desktop.mailRunning(); }));
     exports->handle(CmdEmail);
     EXPECT_EQ(answers.texts, std::vector<QString>{text(207)});
     EXPECT_EQ(answers.captions, std::vector<QString>{text(160)});
     EXPECT_EQ(answers.icons, std::vector<QMessageBox::Icon>{QMessageBox::Information});
     EXPECT_EQ(tempFiles().size(), 1); // kept while the mail program runs
     desktop.holdMail(false);
-    ASSERT_TRUE(test::waitUntil([&] { return idle(); }));
+    ASSERT_TRUE(test::waitFor([&] { return idle(); }));
     EXPECT_EQ(desktop.calls("xdg-email").size(), 1u);
 }
 
@@ -202,7 +202,7 @@ TEST_F(MailCommandTest, ClosingWhileTheMailProgramRunsLeavesItAndItsFiles) {
     twoRecords();
     desktop.holdMail(true);
     exports->handle(CmdEmail);
-    ASSERT_TRUE(test::waitUntil([&] { return desktop.mailRunning(); }));
+    ASSERT_TRUE(test::waitFor([&] { return desktop.mailRunning(); }));
     exports->shutdown();
     EXPECT_TRUE(desktop.mailRunning());
     EXPECT_EQ(tempFiles().size(), 1);
@@ -214,7 +214,7 @@ TEST_F(MailCommandTest, FailuresSay113Or116AndLeaveNoFiles) {
     MessageAnswers answers;
     desktop.setMailExitCode(4);
     exports->handle(CmdEmail);
-    ASSERT_TRUE(test::waitUntil([&] { return idle() && answers.texts.size() == 1; }));
+    ASSERT_TRUE(test::waitFor([&] { return idle() && answers.texts.size() == 1; }));
     EXPECT_EQ(answers.texts[0], text(116));
     EXPECT_EQ(answers.captions[0], text(112));
     EXPECT_EQ(answers.icons[0], QMessageBox::Critical);
@@ -222,7 +222,7 @@ TEST_F(MailCommandTest, FailuresSay113Or116AndLeaveNoFiles) {
 
     desktop.remove("xdg-email");
     exports->handle(CmdEmailOriginals);
-    ASSERT_TRUE(test::waitUntil([&] { return idle() && answers.texts.size() == 2; }));
+    ASSERT_TRUE(test::waitFor([&] { return idle() && answers.texts.size() == 2; }));
     EXPECT_EQ(answers.texts[1], text(113));
     EXPECT_EQ(answers.captions[1], text(112));
     EXPECT_TRUE(tempFiles().isEmpty());

@@ -15,7 +15,7 @@
 #include "store/AppState.h"
 #include "store/LoadSink.h"
 #include "support/CardFixtures.h"
-#include "support/EventLoop.h"
+#include "support/ui/EventLoop.h"
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -30,7 +30,7 @@ using namespace tessa;
 
 namespace {
 
-using tessa::test::waitUntil;
+using tessa::test::waitFor;
 
 // Runs an action once, the moment the watched widget is shown: the progress window appears when the
 // loader starts reading, after the card scan has emptied the card collection and before any row is
@@ -87,7 +87,7 @@ protected:
         auto window = std::make_unique<MainWindow>(state);
         window->resize(1200, 800);
         window->show();
-        EXPECT_TRUE(waitUntil([&] { return window->view()->page(PageAll)->rowCount() > 0 && !state.busy; }));
+        EXPECT_TRUE(waitFor([&] { return window->view()->page(PageAll)->rowCount() > 0 && !state.busy; }));
         EXPECT_EQ(state.viewMode.load(), int(ViewCard));
         return window;
     }
@@ -131,11 +131,11 @@ TEST_P(ReloadCommandTest, PlayWhileTheCardIsReloadedFindsNoFreedRecord) {
         window->onCommand(CmdPlay);
     });
     window->onCommand(GetParam());
-    ASSERT_TRUE(waitUntil([&] { return atLoaderStart.fired(); }));
+    ASSERT_TRUE(waitFor([&] { return atLoaderStart.fired(); }));
     EXPECT_EQ(rowsWhileReading, 0);
     EXPECT_TRUE(window->player()->recordingPath().isEmpty()) << "nothing was there to play";
 
-    ASSERT_TRUE(waitUntil([&] { return !state.busy && page->rowCount() == listed; }));
+    ASSERT_TRUE(waitFor([&] { return !state.busy && page->rowCount() == listed; }));
     EXPECT_EQ(size_t(page->rowCount()), state.cardRecords.count());
     // The new rows are the new records: playing now plays the first of them.
     window->onCommand(CmdPlay);
@@ -154,7 +154,7 @@ TEST_P(ReloadCommandTest, MarkAndPlayAfterTheCardWentFindNoFreedRecord) {
 
     volumes.table().setVolumes({{'C', platform::DriveFixed, QStringLiteral("/")}});
     window->onCommand(GetParam());
-    ASSERT_TRUE(waitUntil([&] { return state.cardRecords.empty() && !state.busy; }));
+    ASSERT_TRUE(waitFor([&] { return state.cardRecords.empty() && !state.busy; }));
     for (int type = PageAll; type <= PageQuery; ++type)
         EXPECT_EQ(view->page(type)->rowCount(), 0) << "page " << type;
 
@@ -188,7 +188,7 @@ TEST_F(RowLifetimeTest, ScrollingAVx5ListWhileTheCardIsReloadedDrawsNoFreedRecor
         }
     });
     window->onCommand(CmdSynchronise);
-    ASSERT_TRUE(waitUntil([&] { return atLoaderStart.fired(); }));
+    ASSERT_TRUE(waitFor([&] { return atLoaderStart.fired(); }));
     EXPECT_EQ(rowsWhileReading, 0);
-    ASSERT_TRUE(waitUntil([&] { return !state.busy && page->rowCount() == listed; }));
+    ASSERT_TRUE(waitFor([&] { return !state.busy && page->rowCount() == listed; }));
 }

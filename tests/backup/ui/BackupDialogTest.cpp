@@ -8,7 +8,7 @@
 #include "store/AppState.h"
 #include "support/BackupScene.h"
 #include "support/ui/AnswerBox.h"
-#include "support/EventLoop.h"
+#include "support/ui/EventLoop.h"
 
 #include <gtest/gtest.h>
 #include <QCheckBox>
@@ -23,7 +23,7 @@ namespace {
 using test::answerBox;
 using test::BackupScene;
 using test::TempDir;
-using test::waitUntil;
+using test::waitFor;
 
 // A card with three recordings, the program's settings in a scratch Config folder, and the card
 // collection loaded as the loader would.
@@ -76,7 +76,7 @@ TEST_F(BackupDialogTest, DeleteAnsweredNoRunsAKeepPassAndClosesWhenItEnds) {
     EXPECT_FALSE(button(dialog, 1085)->isEnabled());
     EXPECT_FALSE(dialog.fileMode()->isEnabled());
     EXPECT_TRUE(button(dialog, 1084)->isEnabled());
-    ASSERT_TRUE(waitUntil([&] { return doneCount > 0; }));
+    ASSERT_TRUE(waitFor([&] { return doneCount > 0; }));
 
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_FALSE(dialog.isVisible());
@@ -107,7 +107,7 @@ TEST_F(BackupDialogTest, StopBeforeStartClosesAsCancel) {
     dialog.initialise();
     dialog.show();
     button(dialog, 1084)->click();
-    ASSERT_TRUE(waitUntil([&] { return doneCount > 0; }));
+    ASSERT_TRUE(waitFor([&] { return doneCount > 0; }));
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
     EXPECT_FALSE(dialog.started());
     EXPECT_FALSE(dialog.isVisible());
@@ -153,12 +153,12 @@ TEST_F(BackupDialogTest, WithoutABackupFolderThePassDoesNothingAndTheDialogStays
     QObject::connect(&dialog, &BackupDialog::done, [&] { ++doneCount; });
     dialog.show();
     button(dialog, 1085)->click();
-    ASSERT_TRUE(waitUntil([&] { return !runner.running() && !state.busy; }));
-    waitUntil([] { return false; }, 100);
+    ASSERT_TRUE(waitFor([&] { return !runner.running() && !state.busy; }));
+    waitFor([] { return false; }, 100);
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(doneCount, 0);
     button(dialog, 1084)->click();
-    ASSERT_TRUE(waitUntil([&] { return doneCount == 1; }));
+    ASSERT_TRUE(waitFor([&] { return doneCount == 1; }));
     EXPECT_EQ(state.backupRecords.count(), 0u);
 }
 
@@ -192,7 +192,7 @@ TEST_F(BackupDialogTest, TheSelectedRecordsPassWalksTheSelection) {
     QObject::connect(&dialog, &BackupDialog::done, [&] { ++doneCount; });
     dialog.show();
     button(dialog, 1085)->click();
-    ASSERT_TRUE(waitUntil([&] { return doneCount > 0; }));
+    ASSERT_TRUE(waitFor([&] { return doneCount > 0; }));
     EXPECT_TRUE(QFileInfo::exists(scene.onPc(names[0])));
     EXPECT_FALSE(QFileInfo::exists(scene.onPc(names[1])));
     EXPECT_TRUE(QFileInfo::exists(scene.onPc(names[2])));
@@ -210,7 +210,7 @@ TEST_F(BackupDialogTest, ASelectionWhoseRecordListWentAwayBacksUpNothing) {
     dialog.show();
     delete list;
     button(dialog, 1085)->click();
-    ASSERT_TRUE(waitUntil([&] { return doneCount > 0; }));
+    ASSERT_TRUE(waitFor([&] { return doneCount > 0; }));
     EXPECT_EQ(state.backupRecords.count(), 0u);
     for (const QString& n : names)
         EXPECT_FALSE(QFileInfo::exists(scene.onPc(n)));

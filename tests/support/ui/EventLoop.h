@@ -1,16 +1,21 @@
 #pragma once
 
-// The widget tests' name for the wait in support/EventLoop.h.
-
-#include "support/EventLoop.h"
-
 #include <functional>
+#include <QApplication>
+#include <QElapsedTimer>
 
 namespace tessa::test {
 
-// Runs the event loop until the condition holds; false when it still fails after milliseconds.
+// Runs the event loop until the condition holds or the time is up; false on time-out.
 inline bool waitFor(const std::function<bool()>& condition, int milliseconds = 8000) {
-    return waitUntil(condition, milliseconds);
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > milliseconds)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
 }
 
 } // namespace tessa::test

@@ -2,9 +2,9 @@
 
 // Stand-ins for the desktop's programs (xdg-mime, xdg-open, xdg-email) for the life of the object: PATH
 // then holds only them and the peers the tests run (unzip, sox, ffmpeg), so the real desktop programs are
-// never reached and a removed stand-in is missing indeed. Each records the arguments of every call; xdg-mime answers with the registered program
-// (none unless set), xdg-email notes which attachments existed while it ran, can be held running, and
-// ends with the exit code set.
+// never reached and a removed stand-in is missing indeed. Each records the arguments of every call; xdg-mime
+// answers with the registered program (none unless set), xdg-email notes which attachments existed while it
+// ran, can be held running, and ends with the exit code set.
 
 #include "support/TempDir.h"
 
@@ -122,8 +122,8 @@ public:
 
 private:
     void script(const char* name, const QByteArray& body) {
-        const QString path =
-            dir_.write(QStringLiteral("bin/") + QLatin1String(name), "#!/bin/sh\nPATH=/usr/bin:/bin\n" + body);
+        const QString path = dir_.write(QStringLiteral("bin/") + QLatin1String(name),
+                                        "#!/bin/sh\nPATH=/usr/bin:/bin\n" + body);
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     void setFile(const char* name, const QByteArray& bytes) { dir_.write(QLatin1String(name), bytes); }

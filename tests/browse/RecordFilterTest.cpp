@@ -5,7 +5,7 @@
 
 #include "browse/RecordListModel.h"
 #include "config/ProgramFolder.h"
-#include "store/FakeLoadSink.h"
+#include "support/FakeLoadSink.h"
 #include "store/LoadSink.h"
 #include "support/TempDir.h"
 

@@ -125,13 +125,15 @@ TEST(WatchCli, SigtermMidPassEndsBetweenRecordsWithWholeMonthLogs) {
     for (int i = 0; i < kRecords; ++i) {
         const QString name = longCardName(i);
         const bool logged = i < int(records.size());
-        if (logged)
+        if (logged) {
             EXPECT_EQ(TempDir::read(scene.onPc(name)), BackupScene::contentOf(name, 64 * 1024))
                 << name.toStdString();
-        if (QFileInfo::exists(scene.onCard(name)))
+        }
+        if (QFileInfo::exists(scene.onCard(name))) {
             ++onCard;
-        else
+        } else {
             EXPECT_TRUE(logged) << name.toStdString();
+        }
     }
     EXPECT_EQ(onCard + int(records.size()), kRecords);
 }

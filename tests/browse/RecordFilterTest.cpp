@@ -5,8 +5,8 @@
 
 #include "browse/RecordListModel.h"
 #include "config/ProgramFolder.h"
-#include "support/FakeLoadSink.h"
 #include "store/LoadSink.h"
+#include "support/FakeLoadSink.h"
 #include "support/TempDir.h"
 
 #include <cstring>

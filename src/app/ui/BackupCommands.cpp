@@ -102,7 +102,7 @@ bool BackupCommands::offerAutoBackup() {
     automatic_->activateWindow();
     QEventLoop loop;
     waiting_ = &loop;
-    connect(automatic_, &BackupDialog::done, &loop, &QEventLoop::quit);
+    connect(automatic_, &BackupDialog::passDone, &loop, &QEventLoop::quit);
     loop.exec();
     waiting_ = nullptr;
     return automatic_->started() && !state_.quit;

@@ -260,7 +260,7 @@ void BackupDialog::reportDoneWhenIdle() {
         return;
     closing_ = false;
     finished_ = true;
-    emit done();
+    emit passDone();
 }
 
 } // namespace tessa

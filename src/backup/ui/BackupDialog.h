@@ -72,7 +72,7 @@ public:
 
 signals:
     // Once per closing, after the pass returned (the done event).
-    void done();
+    void passDone();
 
 public slots:
     void accept() override;

@@ -64,7 +64,7 @@ TEST_F(BackupDialogTest, DeleteAnsweredNoRunsAKeepPassAndClosesWhenItEnds) {
     EXPECT_EQ(dialog.fileMode()->currentIndex(), 1);
     EXPECT_EQ(dialog.rootEdit()->text(), scene.backup);
     int doneCount = 0;
-    QObject::connect(&dialog, &BackupDialog::done, [&] { ++doneCount; });
+    QObject::connect(&dialog, &BackupDialog::passDone, [&] { ++doneCount; });
     dialog.show();
 
     int answered = 0;
@@ -103,7 +103,7 @@ TEST_F(BackupDialogTest, DeleteAnsweredNoRunsAKeepPassAndClosesWhenItEnds) {
 TEST_F(BackupDialogTest, StopBeforeStartClosesAsCancel) {
     BackupDialog dialog(state, runner, BackupDialog::Variant::Automatic);
     int doneCount = 0;
-    QObject::connect(&dialog, &BackupDialog::done, [&] { ++doneCount; });
+    QObject::connect(&dialog, &BackupDialog::passDone, [&] { ++doneCount; });
     dialog.initialise();
     dialog.show();
     button(dialog, 1084)->click();
@@ -150,7 +150,7 @@ TEST_F(BackupDialogTest, WithoutABackupFolderThePassDoesNothingAndTheDialogStays
     writeStringSetting(QStringLiteral("BackupPath"), QString());
     BackupDialog dialog(state, runner, BackupDialog::Variant::AllRecords);
     int doneCount = 0;
-    QObject::connect(&dialog, &BackupDialog::done, [&] { ++doneCount; });
+    QObject::connect(&dialog, &BackupDialog::passDone, [&] { ++doneCount; });
     dialog.show();
     button(dialog, 1085)->click();
     ASSERT_TRUE(waitFor([&] { return !runner.running() && !state.busy; }));
@@ -189,7 +189,7 @@ TEST_F(BackupDialogTest, TheSelectedRecordsPassWalksTheSelection) {
     dialog.initialise();
     EXPECT_EQ(dialog.windowTitle(), text(194));
     int doneCount = 0;
-    QObject::connect(&dialog, &BackupDialog::done, [&] { ++doneCount; });
+    QObject::connect(&dialog, &BackupDialog::passDone, [&] { ++doneCount; });
     dialog.show();
     button(dialog, 1085)->click();
     ASSERT_TRUE(waitFor([&] { return doneCount > 0; }));
@@ -206,7 +206,7 @@ TEST_F(BackupDialogTest, ASelectionWhoseRecordListWentAwayBacksUpNothing) {
     BackupDialog dialog(state, runner, BackupDialog::Variant::SelectedRecords);
     dialog.setSelection(selection, list);
     int doneCount = 0;
-    QObject::connect(&dialog, &BackupDialog::done, [&] { ++doneCount; });
+    QObject::connect(&dialog, &BackupDialog::passDone, [&] { ++doneCount; });
     dialog.show();
     delete list;
     button(dialog, 1085)->click();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QTemporaryDir>
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -9,6 +10,12 @@ int main(int argc, char** argv) {
     // one.
     if (qEnvironmentVariableIsEmpty("TESSA_AUDIO"))
         qputenv("TESSA_AUDIO", "null");
+    // Qt keeps its own dialog and font settings under the XDG folders: a run writes them into a folder of
+    // its own, never into the home folder of whoever runs the tests.
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
+    qputenv("XDG_CACHE_HOME", home.filePath(QStringLiteral("cache")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toLocal8Bit());
     QApplication app(argc, argv);
     Q_INIT_RESOURCE(icons);
     ::testing::InitGoogleTest(&argc, argv);

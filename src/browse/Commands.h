@@ -28,6 +28,7 @@ enum Command : int {
     CmdImport = 32798,
     CmdClearImport = 32799,
     CmdRepair = 32800,
+    CmdVerifyBackup = 32850, // checks the copies of the backup against their checksums
     CmdAbout = 57664,
     CmdExit = 57665,
 };

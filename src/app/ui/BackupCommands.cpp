@@ -3,11 +3,13 @@
 #include "backup/BackupRunner.h"
 #include "backup/ui/BackupDialog.h"
 #include "backup/ui/BackupPathDialog.h"
+#include "backup/ui/VerifyDialog.h"
 #include "browse/Commands.h"
 #include "browse/RecordListModel.h"
 #include "browse/ui/MainView.h"
 #include "browse/ui/RecordCommands.h"
 #include "browse/ui/RecordListPage.h"
+#include "config/Settings.h"
 #include "store/AppState.h"
 
 #include <QEventLoop>
@@ -49,6 +51,9 @@ bool BackupCommands::handle(int commandId) {
     case CmdSetBackupFolder:
         if (!commands_.refuseWhileBusy())
             runPathDialog();
+        return true;
+    case CmdVerifyBackup:
+        runVerifyDialog();
         return true;
     default:
         return false;
@@ -113,6 +118,19 @@ void BackupCommands::windowClosing() {
         automatic_->reject();
     if (waiting_)
         waiting_->quit();
+}
+
+void BackupCommands::runVerifyDialog() {
+    // Modeless: the window stays usable while the copies are read. A second request shows the running one.
+    if (verify_) {
+        verify_->raise();
+        verify_->activateWindow();
+        return;
+    }
+    verify_ = new VerifyDialog(&state_.quit, window_);
+    verify_->setAttribute(Qt::WA_DeleteOnClose);
+    verify_->show();
+    verify_->start(readStringSetting(QStringLiteral("BackupPath")), state_.modelCode);
 }
 
 } // namespace tessa

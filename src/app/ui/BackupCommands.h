@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <QObject>
+#include <QPointer>
 
 class QEventLoop;
 class QWidget;
@@ -16,6 +17,7 @@ namespace tessa {
 struct AppState;
 class BackupDialog;
 class BackupPathDialog;
+class VerifyDialog;
 class BackupRunner;
 class MainView;
 class RecordCommands;
@@ -27,7 +29,7 @@ public:
     BackupCommands(AppState& state, MainView& view, RecordCommands& commands, QWidget* window);
     ~BackupCommands() override;
 
-    // Handles 32779, 32793 and 32790; false for any other command.
+    // Handles 32779, 32793, 32790 and the backup verification; false for any other command.
     bool handle(int commandId);
     // GUI thread, asked by the card loader: shows the automatic backup dialog and returns once it closed
     // and its pass ended; true when the user pressed Start.
@@ -47,6 +49,7 @@ public:
 private:
     void runDialog(int variant);
     void runPathDialog();
+    void runVerifyDialog();
     void wireDialog(BackupDialog& dialog);
 
     AppState& state_;
@@ -56,6 +59,7 @@ private:
     std::unique_ptr<BackupRunner> runner_;
     BackupDialog* automatic_ = nullptr;
     QEventLoop* waiting_ = nullptr;
+    QPointer<VerifyDialog> verify_;
 };
 
 } // namespace tessa

@@ -8,6 +8,7 @@
 #include "audio/PcmExpander.h"
 #include "audio/PlaybackEngine.h"
 #include "audio/ui/PlayerPane.h"
+#include "backup/BackupChanges.h"
 #include "backup/ui/RepairDialog.h"
 #include "browse/Commands.h"
 #include "browse/RecordListModel.h"
@@ -179,6 +180,7 @@ void MainWindow::buildMenus() {
     item(tools, CmdAutoBackup, text(141))->setCheckable(true);
     item(tools, CmdSetBackupFolder, text(152));
     item(tools, CmdRepair, text(218));
+    item(tools, CmdVerifyBackup, text(412));
     QMenu* help = menuBar()->addMenu(text(82));
     item(help, CmdAbout, text(85));
     connect(tools, &QMenu::aboutToShow, this, &MainWindow::updateCheckMarks);
@@ -287,6 +289,7 @@ void MainWindow::onCommand(int commandId) {
     case CmdBackupAll:
     case CmdBackupSelected:
     case CmdSetBackupFolder:
+    case CmdVerifyBackup:
         backup_->handle(commandId);
         return;
     case CmdAutoBackup:
@@ -346,6 +349,7 @@ void MainWindow::onBackupPathChanged() {
 }
 
 void MainWindow::loadMonthLogs() {
+    monthLogsSeenValid_ = false; // what this load reads is the new reference
     if (state_.modelCode == ModelVX5)
         view_->phonebookPage()->enableControls(false);
     callLogs_->loadMonthLogs();
@@ -378,6 +382,20 @@ void MainWindow::requestRefresh() {
 void MainWindow::onDrivePoll() {
     if (state_.busy)
         return;
+    // A watcher (tessa-cli watch) appended to the month logs shown: list them again.
+    if (state_.viewMode == ViewBackup) {
+        const uint64_t signature =
+            monthLogsSignature(readStringSetting(QStringLiteral("BackupPath")), state_.modelCode);
+        const bool changed = signature != monthLogsSeen_;
+        monthLogsSeen_ = signature;
+        if (changed && monthLogsSeenValid_) {
+            restartBackupReload();
+            return;
+        }
+        monthLogsSeenValid_ = true;
+    } else {
+        monthLogsSeenValid_ = false;
+    }
     const char letter = state_.cardDriveLetter;
     if (letter != 0 && !cardPresent(letter)) {
         state_.cardDriveLetter = 0;

@@ -107,6 +107,9 @@ private:
     std::array<QLabel*, 5> panes_{};
     // Named "timer10", "timer20" and "timer30" after the timer numbers.
     QTimer startUpTimer_, drivePollTimer_, backupReloadTimer_;
+    // The month logs of the backup view as the drive poll last saw them (a watcher may append to them).
+    uint64_t monthLogsSeen_ = 0;
+    bool monthLogsSeenValid_ = false;
     bool linkUp_ = false;
     int lastPageType_ = 1;
     int lastRowCount_ = 0;

@@ -1,0 +1,36 @@
+#include "backup/BackupChanges.h"
+
+#include "backup/BackupLayout.h"
+#include "platform/ConfinedFiles.h"
+#include "platform/NativePath.h"
+#include "store/CallLogFile.h"
+
+#include <QCryptographicHash>
+#include <vector>
+
+namespace tessa {
+
+uint64_t monthLogsSignature(const QString& root, int modelCode) {
+    if (root.isEmpty())
+        return 0;
+    const QString folder = platform::nativePath(backupCallLogFolder(backupModelRoot(root, modelCode)));
+    std::vector<platform::FolderEntry> entries;
+    if (folder.isEmpty() ||
+        platform::listFolder(folder, platform::Area::Backup, &entries) != platform::FileError::None)
+        return 0;
+    // Order-independent: each log's name and size hashed on its own, the hashes added.
+    uint64_t signature = 0;
+    for (const platform::FolderEntry& entry : entries) {
+        if (entry.kind != platform::EntryKind::File || !isMonthLogName(entry.name))
+            continue;
+        const QByteArray key = entry.name.toUtf8() + '/' + QByteArray::number(entry.size);
+        const QByteArray hash = QCryptographicHash::hash(key, QCryptographicHash::Sha256);
+        uint64_t part = 0;
+        for (int i = 0; i < 8; ++i)
+            part = (part << 8) | uint8_t(hash[i]);
+        signature += part | 1;
+    }
+    return signature;
+}
+
+} // namespace tessa

@@ -72,9 +72,9 @@ TEST(Install, PutsEveryFileInItsPlaceAndTheDesktopFilesValidate) {
         EXPECT_EQ(be32(16), uint32_t(size));
         EXPECT_EQ(be32(20), uint32_t(size));
     }
-    // The unit starts the installed tool.
+    // The unit starts the installed tool (under the prefix the build was configured with).
     EXPECT_TRUE(TempDir::read(usr + "/lib/systemd/user/tessa-watch.service")
-                    .contains("ExecStart=/usr/bin/tessa-cli watch"));
+                    .contains("/bin/tessa-cli watch --to %h/TessaBackup"));
 
     const QString desktopValidate = QStandardPaths::findExecutable("desktop-file-validate");
     if (desktopValidate.isEmpty()) {

@@ -34,3 +34,32 @@ uint64_t monthLogsSignature(const QString& root, int modelCode) {
 }
 
 } // namespace tessa
+
+namespace tessa {
+
+void MonthLogWatch::loading(const QString& root, int modelCode) {
+    shown_ = monthLogsSignature(root, modelCode);
+    known_ = true;
+    pendingKnown_ = false;
+}
+
+bool MonthLogWatch::reloadDue(const QString& root, int modelCode) {
+    const uint64_t now = monthLogsSignature(root, modelCode);
+    if (!known_) {
+        shown_ = now;
+        known_ = true;
+        pendingKnown_ = false;
+        return false;
+    }
+    if (now == shown_) {
+        pendingKnown_ = false;
+        return false;
+    }
+    if (pendingKnown_ && pending_ == now)
+        return true;
+    pending_ = now;
+    pendingKnown_ = true;
+    return false;
+}
+
+} // namespace tessa

@@ -349,7 +349,7 @@ void MainWindow::onBackupPathChanged() {
 }
 
 void MainWindow::loadMonthLogs() {
-    monthLogsSeenValid_ = false; // what this load reads is the new reference
+    monthLogWatch_.loading(readStringSetting(QStringLiteral("BackupPath")), state_.modelCode);
     if (state_.modelCode == ModelVX5)
         view_->phonebookPage()->enableControls(false);
     callLogs_->loadMonthLogs();
@@ -384,17 +384,12 @@ void MainWindow::onDrivePoll() {
         return;
     // A watcher (tessa-cli watch) appended to the month logs shown: list them again.
     if (state_.viewMode == ViewBackup) {
-        const uint64_t signature =
-            monthLogsSignature(readStringSetting(QStringLiteral("BackupPath")), state_.modelCode);
-        const bool changed = signature != monthLogsSeen_;
-        monthLogsSeen_ = signature;
-        if (changed && monthLogsSeenValid_) {
+        if (monthLogWatch_.reloadDue(readStringSetting(QStringLiteral("BackupPath")), state_.modelCode)) {
             restartBackupReload();
             return;
         }
-        monthLogsSeenValid_ = true;
     } else {
-        monthLogsSeenValid_ = false;
+        monthLogWatch_.forget();
     }
     const char letter = state_.cardDriveLetter;
     if (letter != 0 && !cardPresent(letter)) {

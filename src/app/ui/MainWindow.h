@@ -3,6 +3,8 @@
 // The main window: menus, the status bar, the timers that load the backup and poll the drives, the
 // device link, the progress window and the view switches.
 
+#include "backup/BackupChanges.h"
+
 #include <array>
 #include <memory>
 #include <QMainWindow>
@@ -108,8 +110,7 @@ private:
     // Named "timer10", "timer20" and "timer30" after the timer numbers.
     QTimer startUpTimer_, drivePollTimer_, backupReloadTimer_;
     // The month logs of the backup view as the drive poll last saw them (a watcher may append to them).
-    uint64_t monthLogsSeen_ = 0;
-    bool monthLogsSeenValid_ = false;
+    MonthLogWatch monthLogWatch_;
     bool linkUp_ = false;
     int lastPageType_ = 1;
     int lastRowCount_ = 0;

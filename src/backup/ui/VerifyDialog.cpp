@@ -53,6 +53,17 @@ private:
 
 } // namespace
 
+QString verifyCountsLine(const VerifySummary& summary) {
+    // Labels and counts are joined here: the string table holds no formats.
+    const std::pair<QString, uint32_t> parts[] = {
+        {text(403), summary.records},      {text(413), summary.intact},  {text(411), summary.unlisted},
+        {text(414), summary.placeholders}, {text(409), summary.missing}, {text(410), summary.damaged}};
+    QStringList line;
+    for (const auto& [label, count] : parts)
+        line << label + QStringLiteral(": ") + QString::number(count);
+    return line.join(QStringLiteral(", ")) + QLatin1Char('.');
+}
+
 VerifyDialog::VerifyDialog(const std::atomic<bool>* quit, QWidget* parent)
     : QDialog(parent), queue_(quit), status_(new QLabel(this)), progress_(new QProgressBar(this)),
       report_(new QPlainTextEdit(this)), stop_(new QPushButton(text(408), this)),
@@ -130,13 +141,7 @@ void VerifyDialog::onEnded(const VerifySummary& summary) {
     if (!summary.ran) {
         status_->setText(text(406));
     } else {
-        QString counts = text(403)
-                             .arg(summary.records)
-                             .arg(summary.intact)
-                             .arg(summary.unlisted)
-                             .arg(summary.placeholders)
-                             .arg(summary.missing)
-                             .arg(summary.damaged);
+        QString counts = verifyCountsLine(summary);
         if (summary.missing == 0 && summary.damaged == 0 && summary.complete)
             counts += QLatin1Char(' ') + text(404);
         status_->setText(counts);

@@ -18,6 +18,9 @@ class QPushButton;
 
 namespace tessa {
 
+// "Copies checked: 3, Intact: 2, ..., Damaged: 0." from the string table's labels.
+QString verifyCountsLine(const VerifySummary& summary);
+
 class VerifyDialog : public QDialog {
     Q_OBJECT
 public:

@@ -62,7 +62,8 @@ TEST_F(VerifyDialogTest, ShowsTheCountsAndListsWhatIsMissing) {
     EXPECT_TRUE(report.contains(text(409) + ": 201801/20180115/20180115100001-I-1.wav"))
         << report.toStdString();
     const QString status = dialog.findChild<QLabel*>("verifyStatus")->text();
-    EXPECT_EQ(status, text(403).arg(3).arg(2).arg(0).arg(0).arg(1).arg(0));
+    EXPECT_EQ(status, text(403) + ": 3, " + text(413) + ": 2, " + text(411) + ": 0, " + text(414) + ": 0, " +
+                          text(409) + ": 1, " + text(410) + ": 0.");
     EXPECT_FALSE(dialog.findChild<QPushButton*>("verifyStop")->isEnabled());
 }
 

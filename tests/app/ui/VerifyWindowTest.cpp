@@ -6,17 +6,20 @@
 #include "browse/Commands.h"
 #include "browse/ui/MainView.h"
 #include "browse/ui/RecordListPage.h"
-#include "config/ProgramFolder.h"
 #include "config/Settings.h"
 #include "config/StringTable.h"
 #include "demo/DemoCard.h"
 #include "platform/VolumeTable.h"
 #include "store/AppState.h"
 #include "store/LoadSink.h"
+#include "support/ScopedConfig.h"
+#include "support/ScopedEnvironment.h"
+#include "support/ScopedVolumes.h"
 #include "support/TempDir.h"
 #include "support/ui/EventLoop.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 #include <QAction>
 #include <QDir>
 #include <QDirIterator>
@@ -37,25 +40,16 @@ using test::waitFor;
 class VerifyWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        QDir().mkpath(dir.file("Config"));
-        for (const QString& file : QDir(TESSA_BIN_DIR "/Config").entryList(QDir::Files))
-            QFile::copy(TESSA_BIN_DIR "/Config/" + file, dir.file("Config/" + file));
-        setConfigLocations(portableConfigLocations(dir.file("Config")));
         QDir().mkpath(backup);
         QDir().mkpath(dir.file("noCard"));
         writeStringSetting(QStringLiteral("BackupPath"), backup);
         writeIntSetting(QStringLiteral("AutoBackup"), 0);
         writeIntSetting(QStringLiteral("DevType"), 0);
-        qputenv("TESSA_DEVICE_STATE", dir.file("device.bin").toUtf8());
-        qputenv("TESSA_DRIVES", ("E=" + dir.file("noCard")).toUtf8());
+        environment.set("TESSA_DEVICE_STATE", dir.file("device.bin").toUtf8());
+        environment.set("TESSA_DRIVES", ("E=" + dir.file("noCard")).toUtf8());
         auto table = std::make_shared<platform::SystemVolumeTable>();
         table->refresh();
-        platform::setVolumeTable(table);
-    }
-    void TearDown() override {
-        qunsetenv("TESSA_DRIVES");
-        platform::setVolumeTable(nullptr);
-        setConfigLocations(portableConfigLocations(QStringLiteral("/nonexistent")));
+        volumes.emplace(std::move(table));
     }
 
     // Another process backs a demo card up into the backup folder, as a watcher would.
@@ -84,6 +78,9 @@ protected:
     }
 
     TempDir dir;
+    test::ScratchConfig config{test::ScratchConfig::ShippedFiles};
+    test::ScopedEnvironment environment;
+    std::optional<test::ScopedVolumeTable> volumes;
     QString backup = dir.file("backup") + "/";
     AppState state;
 };

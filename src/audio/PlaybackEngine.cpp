@@ -1,5 +1,8 @@
 #include "audio/PlaybackEngine.h"
 
+#include "platform/TempoStretch.h"
+
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -228,6 +231,11 @@ bool PlaybackEngine::write(const uint8_t* bytes, size_t length) {
     }
     block.release();
     return true;
+}
+
+void PlaybackEngine::setSpeed(int percent) {
+    speed_ = std::clamp(percent, platform::TempoStretch::kSlowest, platform::TempoStretch::kFastest);
+    output_->setSpeed(speed_);
 }
 
 bool PlaybackEngine::reset() {

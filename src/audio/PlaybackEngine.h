@@ -39,6 +39,10 @@ public:
     // Stops the output at once; every queued block comes back through the callback thread.
     bool reset();
     bool outputAvailable() const { return deviceHeld_; }
+    // Playback speed in percent of the recording's pace (50 to 200), pitch kept; the output plays each
+    // block faster or slower, queued ones included. Kept across close and open.
+    void setSpeed(int percent);
+    int speed() const { return speed_; }
 
     int mode() const { return mode_; }
     bool isOpen() const { return open_; }
@@ -56,6 +60,7 @@ private:
 
     std::shared_ptr<platform::WaveOutput> output_;
     int mode_ = 0;
+    int speed_ = 100;
     bool open_ = false;
     bool deviceHeld_ = false;
     bool threadRunning_ = false;

@@ -13,7 +13,7 @@ PlayerSession::PlayerSession(std::shared_ptr<PlaybackEngine> engine, PlayerDispl
       recording_(std::make_shared<OpenRecording>()), image_(std::make_shared<WaveImage>()) {
     timer10_ = new QTimer(this);
     timer10_->setObjectName(QStringLiteral("timer10"));
-    timer10_->setInterval(kTickInterval);
+    timer10_->setInterval(tickInterval());
     connect(timer10_, &QTimer::timeout, this, &PlayerSession::timer10Tick);
     timer11_ = new QTimer(this);
     timer11_->setObjectName(QStringLiteral("timer11"));
@@ -220,6 +220,10 @@ void PlayerSession::resume() {
     playState_ = Playing;
     display_.playStateChanged();
     timer10_->stop();
+    if (retimed_) {
+        retimed_ = false;
+        timer10_->setInterval(tickInterval());
+    }
     timer10_->start();
     engine_->reset();
     display_.moveCursor(int(nextSecond_), int(recording_->duration()));
@@ -231,6 +235,12 @@ void PlayerSession::timer10Tick() {
     if (playState_ != Playing) {
         timer10_->stop();
         return;
+    }
+    // The first tick after a change of speed came when the audio queued before it ran out; from here
+    // on the period follows the speed.
+    if (retimed_) {
+        retimed_ = false;
+        timer10_->setInterval(tickInterval());
     }
     // Checked before the read too, so that a play begun at its end never reads past it.
     const uint32_t end = endOfMode();
@@ -311,6 +321,30 @@ void PlayerSession::seekTo(int64_t second) {
         resume();
     else
         display_.moveCursor(int(target), int(total));
+}
+
+int PlayerSession::speed() const {
+    return engine_->speed();
+}
+
+std::chrono::milliseconds PlayerSession::tickInterval() const {
+    return std::chrono::milliseconds(kTickInterval * 100 / speed());
+}
+
+void PlayerSession::setSpeed(int percent) {
+    const int before = speed();
+    engine_->setSpeed(percent);
+    const int after = speed();
+    if (after == before)
+        return;
+    if (playState_ != Playing || !timer10_->isActive()) {
+        timer10_->setInterval(tickInterval());
+        return;
+    }
+    // What is queued plays on at the new pace; the next second is due when it runs out.
+    const int left = std::max(timer10_->remainingTime(), 0);
+    timer10_->start(int(int64_t(left) * before / after));
+    retimed_ = true;
 }
 
 void PlayerSession::haltPlayback() {

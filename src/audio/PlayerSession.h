@@ -101,6 +101,15 @@ public:
     // Stops timer 10 and the output; what is queued is dropped.
     void haltPlayback();
 
+    // Playback speed in percent (50 to 200), pitch kept. Timer 10 still hands the engine one second of
+    // the recording per tick, and ticks as often as the output plays one: every 1000 ms at 100, every
+    // 500 ms at 200, so the position keeps counting the recording's seconds. A change while playing
+    // keeps the position and what is queued; the tick due next comes when the queued audio, at the new
+    // speed, runs out.
+    void setSpeed(int percent);
+    int speed() const;
+    std::chrono::milliseconds tickInterval() const;
+
     // What timers 10 and 11 do when they fire; tests call them to run the clock by hand.
     void timer10Tick();
     void timer11Tick();
@@ -151,6 +160,7 @@ private:
     uint32_t playStart_ = 0;
     uint32_t selectionEnd_ = 0;
     uint32_t bookmarkEnd_ = 0;
+    bool retimed_ = false; // timer 10 runs to the end of the audio queued before a change of speed
 
     platform::GuiQueue queue_;
     platform::WorkerSlot loader_;

@@ -1,5 +1,9 @@
 #include "platform/FakeWaveOutput.h"
 
+#include "platform/TempoStretch.h"
+
+#include <algorithm>
+
 namespace tessa::platform {
 
 WaveResult FakeWaveOutput::query(const WaveFormat& format) {
@@ -63,6 +67,15 @@ WaveResult FakeWaveOutput::close() {
     return WaveResult::Ok;
 }
 
+void FakeWaveOutput::setSpeed(int percent) {
+    std::lock_guard lock(mutex_);
+    percent = std::clamp(percent, TempoStretch::kSlowest, TempoStretch::kFastest);
+    // What is still to play of each queued block goes at the new pace.
+    for (Queued& q : queue_)
+        q.left = q.left * speed_ / percent;
+    speed_ = percent;
+}
+
 void FakeWaveOutput::refuseFormat(uint16_t formatTag) {
     std::lock_guard lock(mutex_);
     refused_.insert(formatTag);
@@ -113,7 +126,7 @@ void FakeWaveOutput::handBack(std::deque<Queued>& blocks) {
 
 std::chrono::microseconds FakeWaveOutput::durationOf(const WaveBlock* block) const {
     const uint64_t rate = format_.averageBytesPerSecond ? format_.averageBytesPerSecond : 1;
-    return std::chrono::microseconds(uint64_t(block->length) * 1000000 / rate);
+    return std::chrono::microseconds(uint64_t(block->length) * 1000000 * 100 / (rate * uint64_t(speed_)));
 }
 
 bool FakeWaveOutput::isOpen() const {
@@ -143,6 +156,10 @@ int FakeWaveOutput::stalledCallers() const {
 int FakeWaveOutput::resets() const {
     std::lock_guard lock(mutex_);
     return resets_;
+}
+int FakeWaveOutput::speed() const {
+    std::lock_guard lock(mutex_);
+    return speed_;
 }
 std::vector<uint8_t> FakeWaveOutput::played() const {
     std::lock_guard lock(mutex_);

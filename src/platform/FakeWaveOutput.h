@@ -21,6 +21,8 @@ public:
     void unprepare(WaveBlock* block) override;
     WaveResult reset() override;
     WaveResult close() override;
+    // Plays in simulated time at the speed: at 200 a block lasts half its length.
+    void setSpeed(int percent) override;
 
     // Controls.
     void refuseFormat(uint16_t formatTag);
@@ -38,6 +40,7 @@ public:
     size_t unprepared() const;
     int stalledCallers() const;
     int resets() const;
+    int speed() const;
     // Bytes of every block that played to its end, in order.
     std::vector<uint8_t> played() const;
 
@@ -63,6 +66,7 @@ private:
     size_t unprepared_ = 0;
     int stalledCallers_ = 0;
     int resets_ = 0;
+    int speed_ = 100;
 };
 
 } // namespace tessa::platform

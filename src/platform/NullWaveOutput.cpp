@@ -1,5 +1,9 @@
 #include "platform/NullWaveOutput.h"
 
+#include "platform/TempoStretch.h"
+
+#include <algorithm>
+
 namespace tessa::platform {
 
 NullWaveOutput::~NullWaveOutput() {
@@ -29,10 +33,8 @@ WaveResult NullWaveOutput::write(WaveBlock* block) {
     std::lock_guard lock(mutex_);
     if (!open_)
         return WaveResult::NotOpen;
-    const auto length =
-        std::chrono::microseconds(uint64_t(block->length) * 1000000 / format_.averageBytesPerSecond);
     if (queue_.empty())
-        headEnds_ = Clock::now() + length;
+        headEnds_ = Clock::now() + lengthOf(block);
     queue_.push_back(block);
     changed_.notify_all();
     return WaveResult::Ok;
@@ -70,6 +72,27 @@ WaveResult NullWaveOutput::close() {
     return WaveResult::Ok;
 }
 
+// A block takes as long as it would on a device playing at the speed.
+NullWaveOutput::Clock::duration NullWaveOutput::lengthOf(const WaveBlock* block) const {
+    return std::chrono::microseconds(uint64_t(block->length) * 1000000 * 100 /
+                                     (uint64_t(format_.averageBytesPerSecond) * uint64_t(speed_)));
+}
+
+void NullWaveOutput::setSpeed(int percent) {
+    std::lock_guard lock(mutex_);
+    percent = std::clamp(percent, TempoStretch::kSlowest, TempoStretch::kFastest);
+    if (percent == speed_)
+        return;
+    // The rest of the block being played goes at the new pace.
+    if (!queue_.empty()) {
+        const auto now = Clock::now();
+        const auto left = std::max(headEnds_ - now, Clock::duration::zero());
+        headEnds_ = now + left * speed_ / percent;
+        changed_.notify_all();
+    }
+    speed_ = percent;
+}
+
 void NullWaveOutput::play() {
     std::unique_lock lock(mutex_);
     while (!quit_) {
@@ -83,11 +106,8 @@ void NullWaveOutput::play() {
             continue;
         WaveBlock* block = queue_.front();
         queue_.pop_front();
-        if (!queue_.empty()) {
-            const auto next = std::chrono::microseconds(uint64_t(queue_.front()->length) * 1000000 /
-                                                        format_.averageBytesPerSecond);
-            headEnds_ += next;
-        }
+        if (!queue_.empty())
+            headEnds_ += lengthOf(queue_.front());
         WaveBlockDone done = done_;
         lock.unlock();
         done(block);

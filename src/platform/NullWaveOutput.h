@@ -23,10 +23,12 @@ public:
     WaveResult write(WaveBlock* block) override;
     WaveResult reset() override;
     WaveResult close() override;
+    void setSpeed(int percent) override;
 
 private:
     using Clock = std::chrono::steady_clock;
     void play();
+    Clock::duration lengthOf(const WaveBlock* block) const;
 
     std::mutex mutex_;
     std::condition_variable changed_;
@@ -35,6 +37,7 @@ private:
     WaveBlockDone done_;
     bool open_ = false;
     bool quit_ = false;
+    int speed_ = 100; // percent
     // When the block at the head of the queue ends; the clock runs on from block to block while the
     // queue is never empty, as a device's would.
     Clock::time_point headEnds_{};

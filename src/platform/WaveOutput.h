@@ -68,6 +68,10 @@ public:
     virtual WaveResult reset() = 0;
     // Refuses with StillPlaying while blocks are queued.
     virtual WaveResult close() = 0;
+    // Plays faster or slower (percent of the recording's pace, 50 to 200) keeping the pitch. Every sample
+    // written is still played: at 200 a block of one second plays in half a second. Kept across opens;
+    // blocks already queued play on at the new speed.
+    virtual void setSpeed(int percent) = 0;
 };
 
 // Turns the bytes of one wave format into 16-bit PCM for an output that plays only PCM. The codecs

@@ -65,8 +65,10 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QMainWindow(parent), 
     player_ = new PlayerPane(engine_);
     view_->setPlayerPane(player_);
     // The keyboard transport works on the record pages too, not in the navigation tree.
-    for (int type = PageAll; type <= PageImport; ++type)
+    for (int type = PageAll; type <= PageImport; ++type) {
         view_->page(type)->addActions(player_->transportActions());
+        view_->page(type)->addActions(player_->speedActions());
+    }
     connect(view_, &MainView::statusReport, this, &MainWindow::showPageSummary);
     // The selection follows the record that plays as previous and next step through the list.
     connect(player_, &PlayerPane::rowMadeCurrent, this, [this](RecordListModel* list, int row) {

@@ -1,18 +1,23 @@
 #include "audio/ui/PlayerPane.h"
 
 #include "audio/PlaybackEngine.h"
+#include "audio/PlaybackSpeed.h"
 #include "audio/ui/WaveformView.h"
+#include "audio/WaveformGeometry.h"
 #include "browse/RecordListModel.h"
 #include "config/StringTable.h"
 
 #include <algorithm>
 #include <QAction>
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QToolButton>
 
 namespace tessa {
 
@@ -68,6 +73,14 @@ QString withKey(const QString& label, const QKeySequence& key) {
     return QStringLiteral("%1 (%2)").arg(label, key.toString(QKeySequence::NativeText));
 }
 
+// A speed as the menu and the button show it: 0.5×, 1×, 1.25× ...
+QString speedLabel(int percent) {
+    return QLocale().toString(percent / 100.0, 'g', 3) + QChar(0x00D7);
+}
+
+// The speed button sits at the right end of the waveform's strip, clear of its centred text.
+constexpr int kSpeedButtonWidth = 56;
+
 } // namespace player_pane_internal
 
 QString playFailureText(PlayFailure failure, const QString& programPath) {
@@ -115,6 +128,7 @@ PlayerPane::PlayerPane(std::shared_ptr<PlaybackEngine> engine, QWidget* parent) 
         buttons_[i] = b;
     }
     buildTransport();
+    buildSpeedControl();
     updateCaptions();
     layoutControls();
 }
@@ -164,6 +178,68 @@ void PlayerPane::buildTransport() {
     }
 }
 
+void PlayerPane::buildSpeedControl() {
+    speedMenu_ = new QMenu(text(430), this);
+    speedMenu_->setObjectName(QStringLiteral("speedMenu"));
+    auto* steps = new QActionGroup(this);
+    steps->setExclusive(true);
+    for (int percent : kPlaybackSpeeds) {
+        QAction* step = speedMenu_->addAction(speedLabel(percent));
+        step->setObjectName(QStringLiteral("speed%1").arg(percent));
+        step->setCheckable(true);
+        step->setData(percent);
+        steps->addAction(step);
+        connect(step, &QAction::triggered, this, [this, percent] { setSpeed(percent); });
+        speedSteps_.append(step);
+    }
+    speedMenu_->addSeparator();
+    const auto stepAction = [this](const char* name, Qt::Key key, const QString& label, int (*next)(int)) {
+        auto* action = new QAction(label, this);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcut(QKeySequence(key));
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        action->setToolTip(withKey(label, action->shortcut()));
+        connect(action, &QAction::triggered, this, [this, next] { setSpeed(next(speed())); });
+        addAction(action);
+        speedMenu_->addAction(action);
+        return action;
+    };
+    slower_ = stepAction("speedSlower", Qt::Key_BracketLeft, text(431), slowerPlaybackSpeed);
+    faster_ = stepAction("speedFaster", Qt::Key_BracketRight, text(432), fasterPlaybackSpeed);
+
+    speedButton_ = new QToolButton(view_);
+    speedButton_->setObjectName(QStringLiteral("playSpeed"));
+    speedButton_->setAutoRaise(true);
+    speedButton_->setFocusPolicy(Qt::NoFocus);
+    speedButton_->setPopupMode(QToolButton::InstantPopup);
+    speedButton_->setMenu(speedMenu_);
+    const QString keys = QStringLiteral("%1 %2, %3 %4")
+                             .arg(slower_->shortcut().toString(QKeySequence::NativeText), text(431),
+                                  faster_->shortcut().toString(QKeySequence::NativeText), text(432));
+    speedButton_->setToolTip(QStringLiteral("%1 (%2)").arg(text(430), keys));
+
+    // The speed of the last run; restoring it is no new choice, so nothing is written.
+    session_->setSpeed(readPlaybackSpeedSetting());
+    showSpeed();
+}
+
+void PlayerPane::setSpeed(int percent) {
+    const int step = nearestPlaybackSpeed(percent);
+    if (step != speed())
+        session_->setSpeed(step);
+    writePlaybackSpeedSetting(step);
+    showSpeed();
+}
+
+void PlayerPane::showSpeed() {
+    const int now = speed();
+    for (QAction* step : speedSteps_)
+        step->setChecked(step->data().toInt() == now);
+    speedButton_->setText(speedLabel(now));
+    slower_->setEnabled(now > kPlaybackSpeeds.front());
+    faster_->setEnabled(now < kPlaybackSpeeds.back());
+}
+
 QList<QAction*> PlayerPane::transportActions() const {
     return QList<QAction*>(transport_.begin(), transport_.end());
 }
@@ -172,6 +248,8 @@ void PlayerPane::fillContextMenu(QMenu& menu) const {
     menu.clear();
     for (QAction* action : transport_)
         menu.addAction(action);
+    menu.addSeparator();
+    menu.addMenu(speedMenu_);
 }
 
 void PlayerPane::contextMenuEvent(QContextMenuEvent* event) {
@@ -202,6 +280,11 @@ void PlayerPane::layoutControls() {
     const int w = std::max(0, (cx - 16) / 6);
     for (size_t i = 0; i < buttons_.size(); ++i)
         buttons_[i]->setGeometry(2 + int(i) * (w + 3), cy - 26, w, kButtonHeight);
+    if (speedButton_) {
+        const int strip = waveform::kStripHeight;
+        speedButton_->setGeometry(std::max(0, view_->width() - kSpeedButtonWidth - 2),
+                                  std::max(0, view_->height() - strip + 2), kSpeedButtonWidth, strip - 4);
+    }
 }
 
 void PlayerPane::updateCaptions() {

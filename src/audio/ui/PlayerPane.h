@@ -21,6 +21,7 @@
 class QAction;
 class QMenu;
 class QPushButton;
+class QToolButton;
 
 namespace tessa {
 
@@ -70,8 +71,19 @@ public:
     static constexpr int kSeekSeconds = 5;
     QAction* transportAction(Transport which) const { return transport_[size_t(which)]; }
     QList<QAction*> transportActions() const;
-    // The pane's context menu: the transport entries with their keys.
+    // The pane's context menu: the transport entries with their keys, then the speed menu.
     void fillContextMenu(QMenu& menu) const;
+
+    // Playback speed: one of kPlaybackSpeeds (a value between steps takes the nearest). The choice is
+    // kept in the settings and is the speed of the next run too. The speed button at the right end of
+    // the waveform's strip opens the speed menu; [ and ] step slower and faster, on the pane and on
+    // the pages the window adds speedActions() to.
+    void setSpeed(int percent);
+    int speed() const { return session_->speed(); }
+    QMenu* speedMenu() const { return speedMenu_; }
+    QAction* slowerAction() const { return slower_; }
+    QAction* fasterAction() const { return faster_; }
+    QList<QAction*> speedActions() const { return {slower_, faster_}; }
 
     // What timers 10 and 11 do when they fire; tests call them to run the clock by hand.
     void timer10Tick() { session_->timer10Tick(); }
@@ -122,6 +134,8 @@ private:
     void showPlayFailure(PlayFailure failure, const QString& programPath) override;
 
     void buildTransport();
+    void buildSpeedControl();
+    void showSpeed();
     void layoutControls();
     void updateCaptions();
     QPushButton* button(int control) const;
@@ -133,6 +147,11 @@ private:
     WaveformView* view_ = nullptr;
     std::array<QPushButton*, 6> buttons_{};
     std::array<QAction*, 5> transport_{};
+    QToolButton* speedButton_ = nullptr;
+    QMenu* speedMenu_ = nullptr;
+    QList<QAction*> speedSteps_;
+    QAction* slower_ = nullptr;
+    QAction* faster_ = nullptr;
 
     QPointer<RecordListModel> list_;
     int row_ = 0;

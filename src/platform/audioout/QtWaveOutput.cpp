@@ -110,58 +110,70 @@ WaveResult QtWaveOutput::write(WaveBlock* block) {
     std::lock_guard lock(mutex_);
     if (!open_)
         return WaveResult::NotOpen;
-    Pending p{block, {}, 0};
-    expander_->expand(block->data, block->length, p.pcm);
-    queue_.push_back(std::move(p));
+    std::vector<int16_t> pcm;
+    expander_->expand(block->data, block->length, pcm);
+    feed_.push(block, std::move(pcm));
     return WaveResult::Ok;
 }
 
 void QtWaveOutput::feed() {
-    std::deque<Pending> finished;
+    using namespace qt_wave_output_internal;
+    std::vector<WaveBlock*> finished;
     {
         std::lock_guard lock(mutex_);
         if (!sink_ || !io_)
             return;
-        qsizetype room = sink_->bytesFree() & ~qsizetype(1);
-        while (!queue_.empty()) {
-            Pending& p = queue_.front();
-            const size_t total = p.pcm.size() * sizeof(int16_t);
-            const qsizetype chunk = std::min<qsizetype>(room, qsizetype(total - p.writtenBytes));
-            if (chunk > 0) {
-                const qint64 wrote =
-                    io_->write(reinterpret_cast<const char*>(p.pcm.data()) + p.writtenBytes, chunk);
-                if (wrote <= 0)
-                    break;
-                p.writtenBytes += size_t(wrote);
-                room -= wrote;
+        const qsizetype freeBytes = sink_->bytesFree();
+        size_t room = size_t(freeBytes / qsizetype(sizeof(int16_t)));
+        if (unwrittenFrom_ >= unwritten_.size()) {
+            unwritten_.clear();
+            unwrittenFrom_ = 0;
+            scratch_.resize(room);
+            size_t n = feed_.pull(scratch_.data(), room, finished);
+            // Nothing more is queued and the sink is half empty: the end of a play, or a feed running
+            // late. Either way the stretcher's last samples are better heard now than never.
+            if (n < room && !feed_.hasBlocks() && freeBytes >= kSinkBufferBytes / 2) {
+                feed_.letOutTail();
+                n += feed_.pull(scratch_.data() + n, room - n, finished);
             }
-            if (p.writtenBytes < total)
-                break;
-            finished.push_back(std::move(p));
-            queue_.pop_front();
+            unwritten_.assign(scratch_.begin(), scratch_.begin() + qsizetype(n));
+        }
+        const size_t pending = std::min(room, unwritten_.size() - unwrittenFrom_);
+        if (pending > 0) {
+            const qint64 wrote = io_->write(reinterpret_cast<const char*>(unwritten_.data() + unwrittenFrom_),
+                                            qint64(pending * sizeof(int16_t)));
+            if (wrote > 0)
+                unwrittenFrom_ += size_t(wrote) / sizeof(int16_t);
         }
     }
     handBack(finished);
 }
 
-void QtWaveOutput::handBack(std::deque<Pending>& blocks) {
+void QtWaveOutput::handBack(const std::vector<WaveBlock*>& blocks) {
     WaveBlockDone done;
     {
         std::lock_guard lock(mutex_);
         done = done_;
     }
-    for (const Pending& p : blocks)
+    for (WaveBlock* block : blocks)
         if (done)
-            done(p.block);
+            done(block);
+}
+
+void QtWaveOutput::setSpeed(int percent) {
+    std::lock_guard lock(mutex_);
+    feed_.setSpeed(percent);
 }
 
 WaveResult QtWaveOutput::reset() {
-    std::deque<Pending> dropped;
+    std::vector<WaveBlock*> dropped;
     {
         std::lock_guard lock(mutex_);
         if (!open_)
             return WaveResult::NotOpen;
-        dropped.swap(queue_);
+        dropped = feed_.clear();
+        unwritten_.clear();
+        unwrittenFrom_ = 0;
         expander_->reset();
     }
     // Restarting the sink drops what the sound server still buffers.
@@ -190,11 +202,15 @@ WaveResult QtWaveOutput::close() {
         std::lock_guard lock(mutex_);
         if (!open_)
             return WaveResult::NotOpen;
-        if (!queue_.empty())
+        if (feed_.hasBlocks())
             return WaveResult::StillPlaying;
     }
     onAudioThread([this] { closeSink(); });
     std::lock_guard lock(mutex_);
+    // The stretcher's last samples belong to what played before; the next recording starts clean.
+    feed_.clear();
+    unwritten_.clear();
+    unwrittenFrom_ = 0;
     open_ = false;
     done_ = nullptr;
     expander_.reset();

@@ -430,3 +430,24 @@ TEST_F(QtWaveOutputOnPrivateServer, HandsBlocksBackInOrderAndClosesOnlyWhenEmpty
     EXPECT_EQ(output.write(&blocks[3]), WaveResult::NotOpen);
     EXPECT_EQ(doneCount(), 4u);
 }
+
+TEST_F(QtWaveOutputOnPrivateServer, AtDoubleSpeedTwoSecondsPlayInOneAtTheSamePitch) {
+    Player player;
+    ASSERT_TRUE(player.engine.open(OutputPcm));
+    player.engine.setSpeed(200);
+    const auto tone = sine(500, 2 * kRate);
+    for (int second = 0; second < 2; ++second) {
+        const std::vector<int16_t> part(tone.begin() + second * kRate, tone.begin() + (second + 1) * kRate);
+        const auto bytes = pcmBytes(part);
+        ASSERT_TRUE(player.engine.write(bytes.data(), bytes.size()));
+    }
+    EXPECT_TRUE(within(2s + 5s, [&] { return player.engine.pendingCount() == 0; }));
+    EXPECT_TRUE(within(3s, [&] { return recorder_->toneSeconds(500) >= 0.75; }))
+        << recorder_->toneSeconds(500) << " s of the 500 Hz tone reached the sink";
+    // Time for a second that should not be there; the tone does not move up an octave either.
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_LT(recorder_->toneSeconds(500), 1.4);
+    EXPECT_LT(recorder_->toneSeconds(1000), 0.2);
+    player.closeAsThePlayerDoes();
+    player.engine.setSpeed(100);
+}

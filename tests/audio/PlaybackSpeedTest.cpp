@@ -8,11 +8,11 @@
 #include "audio/PlayerSession.h"
 #include "audio/RecordingWriter.h"
 #include "audio/SpeechSynth.h"
-#include "config/ProgramFolder.h"
 #include "config/Settings.h"
 #include "platform/FakeWaveOutput.h"
 #include "platform/FileRoots.h"
-#include "store/FakeLoadSink.h"
+#include "support/EventLoop.h"
+#include "support/ScopedConfig.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -43,9 +43,7 @@ TEST(PlaybackSpeedSteps, NearestSlowerAndFaster) {
 
 class PlaybackSpeedSettingTest : public ::testing::Test {
 protected:
-    void SetUp() override { setConfigLocations(portableConfigLocations(dir.path())); }
-    void TearDown() override { setConfigLocations(portableConfigLocations(QStringLiteral("/nonexistent"))); }
-    TempDir dir;
+    test::ScratchConfig dir;
 };
 
 TEST_F(PlaybackSpeedSettingTest, RoundTripsThroughTheSettingsFileAndReadsOddValuesAsAStep) {
@@ -105,7 +103,7 @@ protected:
         CallRecord r{};
         r.fullPath.setText(path);
         session->loadRecord(r);
-        EXPECT_TRUE(test::processEventsUntil(
+        EXPECT_TRUE(test::waitUntil(
             [&] { return !session->isLoading() && session->playState() == PlayerSession::Playing; }));
         QFile f(path);
         EXPECT_TRUE(f.open(QIODevice::ReadOnly));

@@ -5,10 +5,10 @@
 #include "audio/PlaybackSpeed.h"
 #include "audio/ui/PlayerPane.h"
 #include "audio/ui/WaveformView.h"
-#include "config/ProgramFolder.h"
 #include "config/Settings.h"
 #include "config/StringTable.h"
 #include "platform/FakeWaveOutput.h"
+#include "support/ScopedConfig.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -26,16 +26,11 @@ using tessa::test::TempDir;
 class SpeedControlTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        config.write(QStringLiteral("TessaLang.ini"), TempDir::read(TESSA_BIN_DIR "/Config/TessaLang.ini"));
-        setConfigLocations(portableConfigLocations(config.path()));
         output = std::make_shared<platform::FakeWaveOutput>();
         engine = std::make_shared<PlaybackEngine>(output);
         ASSERT_TRUE(engine->open(OutputImaAdpcm));
     }
-    void TearDown() override {
-        player.reset();
-        setConfigLocations(portableConfigLocations(QStringLiteral("/nonexistent")));
-    }
+    void TearDown() override { player.reset(); }
     void makePlayer() {
         player = std::make_unique<PlayerPane>(engine);
         player->resize(304, 229);
@@ -56,7 +51,7 @@ protected:
         return checked;
     }
 
-    TempDir config;
+    test::ScratchConfig config{test::ScratchConfig::ShippedStringTable};
     std::shared_ptr<platform::FakeWaveOutput> output;
     std::shared_ptr<PlaybackEngine> engine;
     std::unique_ptr<PlayerPane> player;

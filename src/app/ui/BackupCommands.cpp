@@ -30,6 +30,10 @@ BackupCommands::~BackupCommands() {
 }
 
 void BackupCommands::wireDialog(BackupDialog& dialog) {
+    dialog.passEnded = [this](const BackupSummary& summary) {
+        if (passFinished)
+            passFinished(summary);
+    };
     dialog.backupPathChanged = [this] {
         if (backupPathChanged)
             backupPathChanged();
@@ -80,6 +84,8 @@ void BackupCommands::runDialog(int commandId) {
     if (selected)
         dialog.setSelection(std::move(records), page);
     dialog.passEnded = [this](const BackupSummary& summary) {
+        if (passFinished)
+            passFinished(summary);
         if (summary.copied + summary.moved + summary.placeholders + summary.alreadyThere > 0 &&
             state_.viewMode == ViewBackup && listAgain)
             listAgain();
@@ -129,6 +135,10 @@ void BackupCommands::runVerifyDialog() {
     }
     verify_ = new VerifyDialog(&state_.quit, window_);
     verify_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(verify_, &VerifyDialog::checkEnded, this, [this](const VerifySummary& summary) {
+        if (verifyFinished)
+            verifyFinished(summary);
+    });
     verify_->show();
     verify_->start(readStringSetting(QStringLiteral("BackupPath")), state_.modelCode);
 }

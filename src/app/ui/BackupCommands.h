@@ -18,6 +18,7 @@ struct AppState;
 class BackupDialog;
 class BackupPathDialog;
 class VerifyDialog;
+struct VerifySummary;
 class BackupRunner;
 class MainView;
 class RecordCommands;
@@ -28,6 +29,10 @@ class BackupCommands : public QObject {
 public:
     BackupCommands(AppState& state, MainView& view, RecordCommands& commands, QWidget* window);
     ~BackupCommands() override;
+
+    // A backup pass or a verification ended (the desktop notices).
+    std::function<void(const BackupSummary&)> passFinished;
+    std::function<void(const VerifySummary&)> verifyFinished;
 
     // Handles 32779, 32793, 32790 and the backup verification; false for any other command.
     bool handle(int commandId);

@@ -2,6 +2,7 @@
 
 #include "app/ui/AboutBox.h"
 #include "app/ui/BackupCommands.h"
+#include "app/ui/DesktopNotices.h"
 #include "app/ui/ExportCommands.h"
 #include "app/ui/ProgressWindow.h"
 #include "app/ui/WindowLoadSink.h"
@@ -40,6 +41,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStorageInfo>
+#include <utility>
 
 namespace tessa {
 namespace {
@@ -93,6 +95,9 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QMainWindow(parent), 
     backup_ = new BackupCommands(state_, *view_, *commands_, this);
     backup_->backupPathChanged = [this] { onBackupPathChanged(); };
     backup_->listAgain = [this] { callLogs_->runLister(); };
+    notices_ = std::make_unique<DesktopNotices>();
+    backup_->passFinished = [this](const BackupSummary& summary) { notices_->backupFinished(summary); };
+    backup_->verifyFinished = [this](const VerifySummary& summary) { notices_->verifyFinished(summary); };
 
     buildStatusBar();
     buildMenus();
@@ -113,6 +118,12 @@ MainWindow::MainWindow(AppState& state, QWidget* parent) : QMainWindow(parent), 
     sink_->onUpdateFreeSpace = [this] { updateFreeSpace(); };
     sink_->onRebuildActivity = [this](char letter, bool active) { showRebuildActivity(letter, active); };
     sink_->onOfferAutoBackup = [this] { return backup_->offerAutoBackup(); };
+    sink_->onProgressHidden = [this] {
+        if (!std::exchange(cardNoticeDue_, false))
+            return;
+        if (state_.loadSource == LoadCard && !state_.cardRecords.empty())
+            notices_->cardFound(state_.cardRecords.count());
+    };
     callLogs_ = std::make_unique<CallLogService>(state_, *sink_);
 
     startUpTimer_.setObjectName(QStringLiteral("timer10"));
@@ -351,6 +362,7 @@ void MainWindow::onBackupPathChanged() {
 }
 
 void MainWindow::loadMonthLogs() {
+    cardNoticeDue_ = false;
     monthLogWatch_.loading(readStringSetting(QStringLiteral("BackupPath")), state_.modelCode);
     if (state_.modelCode == ModelVX5)
         view_->phonebookPage()->enableControls(false);
@@ -420,7 +432,10 @@ void MainWindow::scanForCard() {
     hooks.cardFound = [this](char, int model) { applyModel(model); };
     hooks.loadPhonebook = [phonebook](const QString& path) { phonebook->load(path); };
     hooks.enablePhonebook = [phonebook] { phonebook->enableControls(true); };
-    hooks.startLoader = [this] { callLogs_->startCardLoad(); };
+    hooks.startLoader = [this] {
+        cardNoticeDue_ = true;
+        callLogs_->startCardLoad();
+    };
     tessa::scanForCard(state_, hooks);
 }
 

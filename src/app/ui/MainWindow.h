@@ -17,6 +17,7 @@ namespace tessa {
 struct AppState;
 class BackupCommands;
 class CallLogService;
+class DesktopNotices;
 class ParameterDevice;
 namespace platform {
 class DeviceLink;
@@ -42,6 +43,7 @@ public:
     ImportController* importController() const { return import_; }
     ExportCommands* exportCommands() const { return exports_; }
     BackupCommands* backupCommands() const { return backup_; }
+    DesktopNotices* notices() const { return notices_.get(); }
     PlayerPane* player() const { return player_; }
     QLabel* pane(int index) const { return panes_[size_t(index)]; }
 
@@ -111,6 +113,8 @@ private:
     QTimer startUpTimer_, drivePollTimer_, backupReloadTimer_;
     // The month logs of the backup view as the drive poll last saw them (a watcher may append to them).
     MonthLogWatch monthLogWatch_;
+    std::unique_ptr<DesktopNotices> notices_;
+    bool cardNoticeDue_ = false; // a card's log is being read: its count is told once it is read
     bool linkUp_ = false;
     int lastPageType_ = 1;
     int lastRowCount_ = 0;

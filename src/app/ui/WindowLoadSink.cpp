@@ -21,6 +21,8 @@ void WindowLoadSink::setProgress(uint32_t position, const QString& line) {
 
 void WindowLoadSink::hideProgress() {
     progress_.hide();
+    if (onProgressHidden)
+        onProgressHidden();
 }
 
 void WindowLoadSink::clearRecordLists() {

@@ -30,6 +30,7 @@ public:
     std::function<void()> onUpdateFreeSpace;
     std::function<bool()> onOfferAutoBackup;
     std::function<void(char, bool)> onRebuildActivity;
+    std::function<void()> onProgressHidden; // a log was read to its end (or the lister ended)
 
 private:
     MainView& view_;

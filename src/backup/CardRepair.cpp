@@ -137,6 +137,7 @@ RepairOutcome repairCard(char driveLetter, const QString& cardRoot, int modelCod
     options.area = Area::User;
     options.linksStayInside = true;
     options.stop = stop;
+    options.sizes = false; // a recording is measured where its record points, not where it was found
     FileFinder finder(options);
     finder.setRoot(cardRoot, true);
     finder.search(QStringLiteral("*.*"), true, false);

@@ -82,7 +82,7 @@ void FileFinder::collect() {
                                FileError opened) {
         Frame frame{folder, real, std::move(handle), opened, {}, 0};
         if (frame.error == FileError::None)
-            frame.error = frame.handle.list(&frame.entries);
+            frame.error = frame.handle.list(&frame.entries, options_.sizes);
         stack.push_back(std::move(frame));
     };
     const auto openByPath = [this, &push](const QString& folder, const QString& real) {
@@ -159,13 +159,14 @@ bool FileFinder::search(const QString& pattern, bool includeFiles, bool includeF
             FoundEntry found;
             found.path = join(folder, entry.name);
             EntryKind kind = entry.kind;
-            found.size = entry.size;
+            found.size = options_.sizes ? entry.size : -1;
             if (kind == EntryKind::Link) {
                 const platform::FileStatus status = platform::statFile(nativeOf(found.path), options_.area);
                 if (status.error != FileError::None)
                     continue;
                 kind = status.kind;
-                found.size = status.size;
+                if (options_.sizes)
+                    found.size = status.size;
                 found.attributes |= FoundEntry::kLink;
             }
             if (kind == EntryKind::Folder) {

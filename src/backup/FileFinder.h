@@ -30,7 +30,7 @@ struct FoundEntry {
     QString path;
     bool folder = false;
     uint32_t attributes = 0;
-    qint64 size = 0;
+    qint64 size = 0; // -1 for a file when the finder does not take sizes
 };
 
 class FileFinder {
@@ -43,6 +43,9 @@ public:
         // Checked between folders; a set request ends collection and search early (search then
         // returns false).
         const std::atomic<bool>* stop = nullptr;
+        // Give each found file its size. Costs one stat per file, which a walk that only wants names
+        // (or stats the few files it keeps itself) saves.
+        bool sizes = true;
     };
 
     FileFinder() = default;

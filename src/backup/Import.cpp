@@ -17,6 +17,7 @@ ImportResult importRecordings(const QString& folder, const ContactList* contacts
     FileFinder::Options options;
     options.area = platform::Area::User;
     options.stop = stop;
+    options.sizes = false; // each record's length is read from its recording when it is built
     FileFinder finder(options);
     finder.setRoot(folder, true);
     result.complete = finder.search(QStringLiteral("*.*"), true, false);

@@ -106,7 +106,7 @@ FileError OpenFolder::openChild(const OpenFolder& parent, const QString& name) {
     return errno == ELOOP || errno == ENOTDIR ? FileError::NotRegular : fileErrorOfErrno(errno);
 }
 
-FileError OpenFolder::list(std::vector<FolderEntry>* entries) const {
+FileError OpenFolder::list(std::vector<FolderEntry>* entries, bool withSizes) const {
     entries->clear();
     if (!isOpen())
         return FileError::Invalid;
@@ -128,7 +128,7 @@ FileError OpenFolder::list(std::vector<FolderEntry>* entries) const {
         if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
             continue;
         FolderEntry item{decodeNativeName(QByteArray(name)), listedKindOfType(entry->d_type), 0};
-        if (item.kind == EntryKind::File || item.kind == EntryKind::Missing) {
+        if ((withSizes && item.kind == EntryKind::File) || item.kind == EntryKind::Missing) {
             struct stat st {};
             if (::fstatat(::dirfd(dir), name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
                 item.kind = listedKindOfMode(st.st_mode);

@@ -17,6 +17,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <thread>
 
 namespace tessa {
@@ -190,10 +191,24 @@ TEST_F(CardRepairTest, ALogThatLeadsOffTheCardIsNeverWritten) {
     EXPECT_EQ(TempDir::read(dir_.file("elsewhere.dat")), QByteArray("keep"));
 }
 
+// The digest sha256sum gives a file, as a peer that reads it independently of the program.
+QByteArray sha256Of(const QString& path) {
+    QProcess p;
+    p.start(QStringLiteral("sha256sum"), {QStringLiteral("-b"), path});
+    if (!p.waitForFinished(30000) || p.exitCode() != 0)
+        return {};
+    return p.readAllStandardOutput().split(' ').first();
+}
+
 TEST_F(CardRepairTest, CommandLinePrintsTheAddedRecordsAndTheCount) {
     twelveOfWhichTenLogged();
+    const QByteArray before = sha256Of(log());
+    ASSERT_EQ(before.size(), 64);
     const test::CliResult json = test::runCli({"repair", card(), "--json"});
     ASSERT_EQ(json.code, 0) << json.err.toStdString();
+    // The safety copy is the log as it was before the append, byte for byte.
+    EXPECT_EQ(sha256Of(backupCopy()), before);
+    EXPECT_NE(sha256Of(log()), before);
     const QJsonObject doc = QJsonDocument::fromJson(json.out.toUtf8()).object();
     EXPECT_EQ(doc["count"].toInt(), 2);
     EXPECT_EQ(doc["model"].toInt(), 0);

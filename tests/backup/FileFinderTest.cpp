@@ -164,6 +164,37 @@ TEST(FileFinder, SpecialFilesAreNeverReported) {
     EXPECT_EQ(foundPaths(finder, dir.path()), QStringList({"201801/real.wav", "201801"}));
 }
 
+TEST(FileFinder, WithoutSizesFindsTheSameEntriesInTheSameOrder) {
+    TempDir dir;
+    dir.write("201801/a.wav", "1");
+    dir.write("201801/deep/b.xtr", "22");
+    dir.write("top.wav", "333");
+    ASSERT_EQ(mkfifo(dir.file("201801/pipe.wav").toLocal8Bit().constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(dir.file("top.wav"), dir.file("201801/linked.wav")));
+    ASSERT_TRUE(QFile::link(dir.file("201801/pipe.wav"), dir.file("pipe-link.wav")));
+
+    FileFinder sized;
+    sized.setRoot(dir.path(), true);
+    ASSERT_TRUE(sized.search(QStringLiteral("*.*"), true, false));
+    FileFinder::Options options;
+    options.sizes = false;
+    FileFinder unsized(options);
+    unsized.setRoot(dir.path(), true);
+    ASSERT_TRUE(unsized.search(QStringLiteral("*.*"), true, false));
+
+    // Kinds still come right without a stat: the FIFO and the link to it stay out, the link to a file
+    // is a file.
+    EXPECT_EQ(foundPaths(unsized), foundPaths(sized));
+    QStringList names = foundPaths(unsized, dir.path());
+    names.sort();
+    EXPECT_EQ(names, QStringList({"201801/a.wav", "201801/deep/b.xtr", "201801/linked.wav", "top.wav"}));
+    for (size_t i = 0; i < unsized.results().size(); ++i) {
+        EXPECT_EQ(unsized.results()[i].size, -1) << unsized.results()[i].path.toStdString();
+        EXPECT_EQ(unsized.results()[i].attributes, sized.results()[i].attributes);
+        EXPECT_GT(sized.results()[i].size, 0);
+    }
+}
+
 TEST(FileFinder, AStopRequestEndsCollectionAndSearch) {
     TempDir dir;
     dir.write("a/b/c/x.wav", "1");

@@ -82,5 +82,58 @@ TEST(ImportCli, ListsTheRecordsAsJsonWithTheLogKeys) {
     EXPECT_EQ(test::runCli({"import"}).code, 2);
 }
 
+// Recordings in nested folders, named so that the order a folder holds them in says nothing about the
+// folders: the finder's order alone decides the listing.
+QStringList writeNestedFolders(const TempDir& dir) {
+    const QStringList folders = {"root/x/y", "root/x", "root/z", "root"};
+    QStringList paths;
+    for (int f = 0; f < folders.size(); ++f)
+        for (int i = 0; i < 3; ++i) {
+            const QString name = QStringLiteral("2009051%1%2%3-I-55%4.wav")
+                                     .arg(3 - f)
+                                     .arg(10 + i)
+                                     .arg(QStringLiteral("0000"))
+                                     .arg(f * 10 + i);
+            paths << dir.write(folders[f] + "/" + name, QByteArray(8252, 0));
+        }
+    return paths;
+}
+
+// Where each path's folder comes in a list of paths: every recording of a folder together, and a folder's
+// place after each of its subfolders.
+void expectFinderOrder(const QStringList& listed, const QString& root) {
+    QStringList folderOrder;
+    for (const QString& path : listed) {
+        const QString folder = path.left(path.lastIndexOf(QLatin1Char('/')));
+        if (folderOrder.isEmpty() || folderOrder.last() != folder) {
+            EXPECT_FALSE(folderOrder.contains(folder))
+                << "recordings of " << folder.toStdString() << " split";
+            folderOrder << folder;
+        }
+    }
+    ASSERT_EQ(folderOrder.size(), 4);
+    EXPECT_EQ(folderOrder.last(), root);
+    EXPECT_LT(folderOrder.indexOf(root + "/x/y"), folderOrder.indexOf(root + "/x"));
+    EXPECT_LT(folderOrder.indexOf(root + "/z"), folderOrder.indexOf(root));
+}
+
+TEST(ImportCli, ListsInTheFindersOrderEveryFolderAfterItsSubfoldersAndTheRootLast) {
+    TempDir dir;
+    const QStringList written = writeNestedFolders(dir);
+    const test::CliResult run = test::runCli({"import", dir.file("root"), "--json"});
+    ASSERT_EQ(run.code, 0) << run.err.toStdString();
+    QStringList listed;
+    for (const QJsonValue& record : QJsonDocument::fromJson(run.out.toUtf8()).array())
+        listed << record.toObject()["fullPath"].toString();
+    ASSERT_EQ(listed.size(), written.size());
+    expectFinderOrder(listed, dir.file("root"));
+
+    // The same order as the finder's own walk.
+    QStringList found;
+    for (const CallRecord& record : importRecordings(dir.file("root"), nullptr).records)
+        found << record.fullPath.text();
+    EXPECT_EQ(listed, found);
+}
+
 } // namespace
 } // namespace tessa

@@ -51,7 +51,7 @@ void ImportController::import() {
     importing_ = true;
     QString folder;
     if (!chooseFolder || !chooseFolder(&folder)) {
-        list(0); // a cancelled browser adds nothing, but the page shows the collection as it is
+        listAll(); // a cancelled browser adds nothing, but the page shows the collection as it is
         return;
     }
     // The worker may be let go at close: it holds only copies, the contact list (which the program keeps
@@ -63,29 +63,29 @@ void ImportController::import() {
         link.post([this, result] {
             for (const CallRecord& record : result->records)
                 state_.importRecords.append(record);
-            list(0);
+            listAll();
         });
     });
     if (!started)
         importing_ = false;
 }
 
-void ImportController::list(size_t from) {
+void ImportController::listAll() {
+    view_.page(PageImport)->model()->clear();
+    next_ = state_.importRecords.begin();
+    listBatch();
+}
+
+void ImportController::listBatch() {
     RecordListModel* model = view_.page(PageImport)->model();
-    if (from == 0)
-        model->clear();
     std::vector<CallRecord*> batch;
-    size_t index = 0;
-    for (CallRecord& record : state_.importRecords) {
-        if (index++ < from)
-            continue;
-        batch.push_back(&record);
-        if (batch.size() == kRowBatch)
-            break;
-    }
+    batch.reserve(kRowBatch);
+    const auto end = state_.importRecords.end();
+    for (; next_ != end && batch.size() < kRowBatch; ++next_)
+        batch.push_back(&*next_);
     model->appendRows(batch, state_.importRecords.lease());
-    if (from + batch.size() < state_.importRecords.count()) {
-        QTimer::singleShot(0, this, [this, next = from + batch.size()] { list(next); });
+    if (next_ != end) {
+        QTimer::singleShot(0, this, [this] { listBatch(); });
         return;
     }
     importing_ = false;

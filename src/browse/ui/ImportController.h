@@ -6,6 +6,7 @@
 
 #include "platform/GuiQueue.h"
 #include "platform/WorkerSlot.h"
+#include "store/RecordCollection.h"
 
 #include <functional>
 #include <QObject>
@@ -44,12 +45,17 @@ signals:
     void finished();
 
 private:
-    void list(size_t from);
+    // Lists the collection from its head, a batch per turn of the event loop.
+    void listAll();
+    // The next batch from next_. Records not listed yet have no rows, so nothing can remove them
+    // meanwhile, and Clear waits for the listing: the position stays valid between batches.
+    void listBatch();
 
     MainView& view_;
     AppState& state_;
     QWidget* dialogParent_;
     bool importing_ = false;
+    RecordCollection::Storage::iterator next_;
     platform::GuiQueue queue_;
     platform::WorkerSlot worker_;
 };

@@ -1,5 +1,6 @@
 #include "browse/ui/ImportController.h"
 
+#include "backup/Import.h"
 #include "browse/RecordListModel.h"
 #include "browse/ui/MainView.h"
 #include "browse/ui/RecordListPage.h"
@@ -12,6 +13,7 @@
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <QRegularExpression>
 
 using namespace tessa;
 using tessa::test::TempDir;
@@ -111,6 +113,43 @@ TEST_F(ImportControllerTest, ManyRecordingsReachThePageInBatches) {
     ASSERT_TRUE(test::waitUntil([&] { return rows() > 0; }));
     ASSERT_TRUE(test::waitUntil([&] { return !import->importing(); }));
     EXPECT_EQ(rows(), count + 2);
+}
+
+TEST_F(ImportControllerTest, PageTenListsInTheFindersOrder) {
+    // Subfolders before their folder, the root last, and more rows than one batch holds.
+    const QStringList folders = {"n/x/y", "n/x", "n/z", "n"};
+    const int each = int(ImportController::kRowBatch) / 2 + 7;
+    for (int f = 0; f < folders.size(); ++f)
+        for (int i = 0; i < each; ++i)
+            folder.write(folders[f] + QStringLiteral("/2009051%1%2%3%4-I-%5.wav")
+                                          .arg(f)
+                                          .arg(i / 3600, 2, 10, QLatin1Char('0'))
+                                          .arg(i / 60 % 60, 2, 10, QLatin1Char('0'))
+                                          .arg(i % 60, 2, 10, QLatin1Char('0'))
+                                          .arg(i),
+                         QByteArray());
+    QStringList expected;
+    for (const CallRecord& record : importRecordings(folder.file("n"), nullptr).records)
+        expected << record.fullPath.text();
+    ASSERT_EQ(expected.size(), folders.size() * each);
+    // The finder's walk itself: y before x, x and z before the root, whose own recordings come last.
+    const auto firstOf = [&](const QString& sub) {
+        return expected.indexOf(
+            QRegularExpression("^" + QRegularExpression::escape(folder.file(sub)) + "/[^/]+$"));
+    };
+    EXPECT_LT(firstOf("n/x/y"), firstOf("n/x"));
+    EXPECT_LT(firstOf("n/z"), firstOf("n"));
+    EXPECT_LT(firstOf("n/x"), firstOf("n"));
+    EXPECT_EQ(firstOf("n"), expected.size() - each);
+
+    import->chooseFolder = [this](QString * chosen) {* chosen = folder.file("n") + "/";
+    return true;
+};
+ASSERT_TRUE(importAndWait());
+QStringList listed;
+for (int row = 0; row < rows(); ++row)
+    listed << view->page(PageImport)->model()->record(row)->fullPath.text();
+EXPECT_EQ(listed, expected);
 }
 
 } // namespace

@@ -78,8 +78,8 @@ void FileFinder::collect() {
     // plain subfolder is opened from its parent's descriptor, so the walk never resolves a path per
     // folder.
     std::vector<Frame> stack;
-    const auto push = [&stack](const QString& folder, const QString& real, platform::OpenFolder handle,
-                               FileError opened) {
+    const auto push = [this, &stack](const QString& folder, const QString& real, platform::OpenFolder handle,
+                                     FileError opened) {
         Frame frame{folder, real, std::move(handle), opened, {}, 0};
         if (frame.error == FileError::None)
             frame.error = frame.handle.list(&frame.entries, options_.sizes);

@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         file.write(reinterpret_cast<const char*>(data + 1), qint64(size - 1));
     }
     const RecordingFacts facts = inspectRecording(path, tessa::platform::Area::User);
-    const OpenStatus status = recording.open(path);
+    const OpenStatus status = recording.open(path, tessa::platform::Area::User);
     if (status != facts.status && status != OpenStatus::NoDecodedFile)
         __builtin_trap();
     if (status != OpenStatus::Opened) {

@@ -147,8 +147,8 @@ int WatchCommand::run(const Args& args, Io io) const {
                     records.push_back(*record);
             };
             const LogReadStatus read =
-                readCardLog(platform::nativePath(cardLogPath(card->letter)), platform::Area::Card, card->letter,
-                            model, nullptr, &watchStop, handlers);
+                readCardLog(platform::nativePath(cardLogPath(card->letter)), platform::Area::Card,
+                            card->letter, model, nullptr, &watchStop, handlers);
             if (read == LogReadStatus::Unreadable) {
                 io.err << "tessa-cli: cannot read the call log of the card " << card->root << "\n";
                 io.err.flush();

@@ -5,9 +5,8 @@
 
 #include "format/LittleEndian.h"
 
-#include <QString>
-
 #include <cstddef>
+#include <QString>
 
 namespace tessa {
 
@@ -34,6 +33,8 @@ static_assert(offsetof(ContainerHeader, dataOffset) == 4);
 static_assert(offsetof(ContainerHeader, formatCode) == 8);
 
 // Case-sensitive substring test on the whole path, as the recorder's files are told apart.
-inline bool isContainerPath(const QString& path) { return path.contains(QStringLiteral(".xtr")); }
+inline bool isContainerPath(const QString& path) {
+    return path.contains(QStringLiteral(".xtr"));
+}
 
 } // namespace tessa

@@ -26,8 +26,7 @@ QString longCardName(int i) {
 }
 
 QString cliPath() {
-    const QString fromEnv = qEnvironmentVariable("TESSA_CLI");
-    return fromEnv.isEmpty() ? QStringLiteral(TESSA_BIN_DIR "/tessa-cli") : fromEnv;
+    return QStringLiteral(TESSA_BIN_DIR "/tessa-cli");
 }
 
 // A watcher process over the scene's drives (TESSA_DRIVES is inherited), its JSON lines collected.

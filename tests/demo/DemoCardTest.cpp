@@ -287,7 +287,8 @@ TEST(DemoCard, ALargeCardReusesAFewRecordingsUnderNamesOfItsOwn) {
         options.records = 400;
         QString error;
         ASSERT_TRUE(writeDemoCard(root, options, &error)) << error.toStdString();
-        const auto entries = readLog(tessa::test::TempDir::read(root + QStringLiteral("/CallLog.dat")), model);
+        const auto entries =
+            readLog(tessa::test::TempDir::read(root + QStringLiteral("/CallLog.dat")), model);
         ASSERT_EQ(entries.size(), 400u);
 
         std::set<QString> names;

@@ -240,7 +240,8 @@ TEST(VCardParser, ResolvesACardLogAgainstExportedContacts) {
         if (r)
             names.append(r->name.text());
     };
-    ASSERT_EQ(readCardLog(path, platform::Area::User, 'E', ModelVX7, &contacts, nullptr, handlers), LogReadStatus::Read);
+    ASSERT_EQ(readCardLog(path, platform::Area::User, 'E', ModelVX7, &contacts, nullptr, handlers),
+              LogReadStatus::Read);
     ASSERT_EQ(names.size(), int(std::size(calls)));
     for (size_t i = 0; i < std::size(calls); ++i)
         EXPECT_EQ(names[int(i)], QString::fromUtf8(calls[i].name)) << calls[i].number;

@@ -1,22 +1,26 @@
 #include "audio/PlayFailure.h"
 
+#include "platform/ConfinedFiles.h"
 #include "platform/NativePath.h"
-
-#include <QFileInfo>
 
 namespace tessa {
 
-PlayFailure playFailureOf(OpenStatus status, const QString& programPath) {
+PlayFailure playFailureOf(OpenStatus status, const QString& programPath, platform::Area area) {
     switch (status) {
     case OpenStatus::Opened:
         return PlayFailure::None;
     case OpenStatus::CannotOpen: {
         if (programPath.trimmed().isEmpty())
             return PlayFailure::NoRecording;
-        // A path that must not be followed counts as not found: there is no recording the player may read.
+        // A path that must not be followed (off the card, through a link leading out) counts as not found:
+        // there is no recording the player may read. Looked at without opening, so a FIFO does not block.
         const QString native = platform::nativePath(programPath);
-        return native.isEmpty() || !QFileInfo::exists(native) ? PlayFailure::NotFound
-                                                              : PlayFailure::Unreadable;
+        if (native.isEmpty())
+            return PlayFailure::NotFound;
+        const platform::FileStatus status = platform::statFile(native, area);
+        return status.error != platform::FileError::None || status.kind == platform::EntryKind::Missing
+                   ? PlayFailure::NotFound
+                   : PlayFailure::Unreadable;
     }
     case OpenStatus::NoDecodedFile:
         return PlayFailure::NoTempFile;

@@ -4,6 +4,7 @@
 // the user can tell apart and act on (put the card back, the file is broken, nothing was recorded).
 
 #include "audio/OpenRecording.h"
+#include "platform/FileRoots.h"
 
 #include <QString>
 
@@ -18,7 +19,9 @@ enum class PlayFailure {
     NoTempFile,  // the private file for the decoded audio could not be made
 };
 
-// The failure an open with `status` of the recording at `programPath` stands for.
-PlayFailure playFailureOf(OpenStatus status, const QString& programPath);
+// The failure an open with `status` of the recording at `programPath` (in the area it was opened from)
+// stands for.
+PlayFailure playFailureOf(OpenStatus status, const QString& programPath,
+                          platform::Area area = platform::Area::CardOrBackup);
 
 } // namespace tessa

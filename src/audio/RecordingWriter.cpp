@@ -3,9 +3,9 @@
 #include "audio/CodecTable.h"
 #include "audio/WavWriter.h"
 #include "platform/CodePage.h"
+#include "platform/ConfinedFiles.h"
 
 #include <cstring>
-#include <QFile>
 
 namespace tessa {
 
@@ -60,17 +60,16 @@ QByteArray clockText(uint32_t seconds) {
     return twoDigits(seconds / 3600) + ':' + twoDigits(seconds % 3600 / 60) + ':' + twoDigits(seconds % 60);
 }
 
+// Written through the file layer as a file the caller names: whole or not at all, never into a FIFO.
 bool writeFile(const QString& path, const QByteArray& bytes, QString* error) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        setError(error, QStringLiteral("cannot create %1: %2").arg(path, file.errorString()));
-        return false;
-    }
-    if (file.write(bytes) != bytes.size()) {
-        setError(error, QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
-        return false;
-    }
-    return true;
+    const platform::FileError result =
+        platform::writeWholeFile(path, platform::Area::User, bytes, platform::Replace::Existing);
+    if (result == platform::FileError::None)
+        return true;
+    setError(
+        error,
+        QStringLiteral("cannot write %1: %2").arg(path, QString::fromUtf8(platform::fileErrorText(result))));
+    return false;
 }
 
 } // namespace writer_internal

@@ -6,12 +6,11 @@
 #include "format/CardRecord.h"
 #include "format/ContainerHeader.h"
 #include "platform/CodePage.h"
+#include "platform/ConfinedFiles.h"
 #include "platform/NativePath.h"
 #include "store/LoadSink.h"
 #include "store/RecordingFiles.h"
 #include "store/Remark.h"
-
-#include <QFileInfo>
 
 namespace tessa {
 namespace {
@@ -41,12 +40,17 @@ QString durationText(int32_t seconds) {
     return QString::asprintf("%02d:%02d:%02d", seconds / 3600, (seconds % 3600) / 60, seconds % 60);
 }
 
-bool recordingPresent(const QString& path) {
+// Looked at through the file layer without opening anything, so that a link leading off the card or a
+// FIFO shows no recording and never holds up the drawing of its row. A folder, such as a card root, is
+// not a recording either.
+bool recordingPresent(const QString& path, platform::Area area) {
     if (path.isEmpty() || path.contains(QStringLiteral(".tmp")))
         return false;
     const QString native = platform::nativePath(path);
-    return !native.isEmpty() &&
-           QFileInfo(native).isFile(); // a folder, such as a card root, is not a recording
+    if (native.isEmpty())
+        return false;
+    const platform::FileStatus status = platform::statFile(native, area);
+    return status.error == platform::FileError::None && status.kind == platform::EntryKind::File;
 }
 
 // A note longer than a remark is still judged on its first 32 bytes, then converted whole.
@@ -200,8 +204,9 @@ int RecordListModel::imageOf(Row& row, int column) const {
     case ColumnFile:
         if (row.pending & kFileImageBit) {
             row.pending &= uint16_t(~kFileImageBit);
-            row.fileImage =
-                int8_t(row.record && recordingPresent(row.record->fullPath.text()) ? kFileImage : kNoImage);
+            row.fileImage = int8_t(
+                row.record && recordingPresent(row.record->fullPath.text(), recordingArea()) ? kFileImage
+                                                                                             : kNoImage);
         }
         return row.fileImage;
     case ColumnCallType: {

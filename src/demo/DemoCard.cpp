@@ -7,6 +7,7 @@
 #include "format/ContainerHeader.h"
 #include "format/PhonebookEntry.h"
 #include "platform/CodePage.h"
+#include "platform/ConfinedFiles.h"
 #include "platform/HardLink.h"
 #include "store/CardRecordCodec.h"
 #include "store/RecordingFiles.h"
@@ -17,8 +18,6 @@
 #include <map>
 #include <optional>
 #include <QDate>
-#include <QDir>
-#include <QFile>
 #include <vector>
 
 namespace tessa {
@@ -418,13 +417,25 @@ QByteArray phoneBook() {
     return book;
 }
 
+// The demo card is made in a folder the user names, so its files go through the file layer as the
+// user's: regular files only, whole writes, nothing replaced.
 bool writeFile(const QString& path, const QByteArray& bytes, QString* error) {
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size())
+    const platform::FileError result =
+        platform::writeWholeFile(path, platform::Area::User, bytes, platform::Replace::Never);
+    if (result == platform::FileError::None)
         return true;
     if (error)
-        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+        *error = QStringLiteral("cannot write %1: %2")
+                     .arg(path, QString::fromUtf8(platform::fileErrorText(result)));
     return false;
+}
+
+bool makeFolder(const QString& path) {
+    return platform::makeFolders(path, platform::Area::User) == platform::FileError::None;
+}
+
+QString joined(const QString& folder, const QString& relative) {
+    return folder.endsWith(u'/') ? folder + relative : folder + u'/' + relative;
 }
 
 } // namespace democard_internal
@@ -440,10 +451,10 @@ bool writeDemoCard(const QString& dir, const DemoCardOptions& options, QString* 
         return fail(QStringLiteral("model must be 0 or 1"));
     if (options.records < 0 || options.records > kMaxRecords)
         return fail(QStringLiteral("records must be 0 to %1").arg(kMaxRecords));
-    const QDir root(dir);
-    if (!QDir().mkpath(dir))
+    if (dir.isEmpty() || !makeFolder(dir))
         return fail(QStringLiteral("cannot create %1").arg(dir));
-    if (QFile::exists(root.filePath(QStringLiteral("CallLog.dat"))))
+    if (platform::statFile(joined(dir, QStringLiteral("CallLog.dat")), platform::Area::User).error !=
+        platform::FileError::NotFound)
         return fail(QStringLiteral("%1 already holds a call log").arg(dir));
 
     SeededRandom rng(0xCA4D0000ull + options.seed);
@@ -477,10 +488,10 @@ bool writeDemoCard(const QString& dir, const DemoCardOptions& options, QString* 
                 name = recordingName(r, m);
                 cardPath = codePage.encode(folder + u'\\' + name);
             }
-            const QString folderPath = root.filePath(QString(folder).replace(u'\\', u'/'));
+            const QString folderPath = joined(dir, QString(folder).replace(u'\\', u'/'));
             const QString path = folderPath + u'/' + name;
             if (folderPath != madeFolder) {
-                if (!QDir().mkpath(folderPath))
+                if (!makeFolder(folderPath))
                     return fail(QStringLiteral("cannot create %1").arg(folderPath));
                 madeFolder = folderPath;
             }
@@ -521,9 +532,9 @@ bool writeDemoCard(const QString& dir, const DemoCardOptions& options, QString* 
                 QStringLiteral("the card path %1 does not fit a record").arg(QString::fromLatin1(cardPath)));
         log += *record;
     }
-    if (!writeFile(root.filePath(QStringLiteral("CallLog.dat")), log, error))
+    if (!writeFile(joined(dir, QStringLiteral("CallLog.dat")), log, error))
         return false;
-    if (vx5 && !writeFile(root.filePath(QStringLiteral("PhoneBook.dat")), phoneBook(), error))
+    if (vx5 && !writeFile(joined(dir, QStringLiteral("PhoneBook.dat")), phoneBook(), error))
         return false;
     return true;
 }

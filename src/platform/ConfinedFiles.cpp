@@ -15,6 +15,7 @@
 #include <QRandomGenerator>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace tessa::platform {
@@ -375,6 +376,20 @@ FileIdentity fileIdentity(const QString& nativePath) {
         ::stat(encodeNativeName(nativePath).constData(), &st) != 0)
         return {};
     return identityOf(st);
+}
+
+FileError freeSpace(const QString& nativeFolder, Area area, uint64_t* bytes) {
+    *bytes = 0;
+    const Target target = resolveTarget(nativeFolder, area, false);
+    if (target.error != FileError::None)
+        return target.error;
+    if (!S_ISDIR(target.st.st_mode))
+        return FileError::NotFound;
+    struct statvfs fs {};
+    if (::statvfs(target.real.constData(), &fs) != 0)
+        return lastError();
+    *bytes = uint64_t(fs.f_bavail) * uint64_t(fs.f_frsize);
+    return FileError::None;
 }
 
 bool sameFile(const QString& a, Area areaA, const QString& b, Area areaB) {

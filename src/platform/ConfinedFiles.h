@@ -75,6 +75,10 @@ FileStatus statFileInside(const QString& nativePath, const QString& rootNative);
 // outside an area can never equal a file inside it.
 FileIdentity fileIdentity(const QString& nativePath);
 
+// The bytes free to an unprivileged writer on the file system that holds the folder (inside its area).
+// Nothing is opened.
+FileError freeSpace(const QString& nativeFolder, Area area, uint64_t* bytes);
+
 // True when both paths reach one existing file (each inside its area).
 bool sameFile(const QString& a, Area areaA, const QString& b, Area areaB);
 

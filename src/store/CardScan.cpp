@@ -81,6 +81,11 @@ void copyBeepFiles(char letter) {
     }
 }
 
+void forgetCard(AppState& state) {
+    state.cardDriveLetter = 0;
+    platform::setCardRoot(QString());
+}
+
 char scanForCard(AppState& state, const CardScanHooks& hooks) {
     // The rebuild worker is writing that card's log; reading it now would see half a file.
     if (state.rebuildRunning)
@@ -109,8 +114,12 @@ char scanForCard(AppState& state, const CardScanHooks& hooks) {
         if (volume && isCard(*volume))
             found = letter;
     }
-    if (!found)
+    if (!found) {
+        // No card is in use; a loader that started during the walk owns the root it set.
+        if (!state.busy)
+            platform::setCardRoot(QString());
         return 0;
+    }
 
     const int model = modelOfCard(found);
     if (const auto volume = table.volume(found))

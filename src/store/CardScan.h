@@ -48,10 +48,16 @@ bool cardPresent(char letter);
 // there. Existing files are never overwritten; failures are ignored.
 void copyBeepFiles(char letter);
 
+// The card in use went away (the drive poll found it gone): its letter is forgotten and its root leaves
+// the file layer, so that nothing is read, written or removed under the old root any more, whatever is
+// mounted there next. A card found later sets its own root.
+void forgetCard(AppState& state);
+
 // The card scan run by the drive poll. Does nothing while the rebuild worker runs or the busy flag is
 // set. Otherwise re-reads the volume table, empties the card collection and, when a card is found, stores
 // its letter, log path, model code and load source 1 in the state, calls the hooks and writes DevType.
-// Returns the letter of the card found, or 0 (the card drive letter is then left as it was).
+// Returns the letter of the card found, or 0 (the card drive letter is then left as it was, but the card
+// root of the file layer is cleared unless a loader started meanwhile: no card is in use).
 char scanForCard(AppState& state, const CardScanHooks& hooks);
 
 } // namespace tessa

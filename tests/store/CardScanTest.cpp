@@ -2,6 +2,8 @@
 
 #include "config/ProgramFolder.h"
 #include "config/Settings.h"
+#include "platform/ConfinedFiles.h"
+#include "platform/FileRoots.h"
 #include "platform/VolumeTable.h"
 #include "store/AppState.h"
 #include "support/ScopedConfig.h"
@@ -256,6 +258,60 @@ TEST_F(CardScanTest, ACardHoldsAtLeast1024Bytes) {
     EXPECT_TRUE(isCard(*table.volume('E')));
     EXPECT_TRUE(cardPresent('E'));
     EXPECT_EQ(scanForCard(state_, recordingHooks()), 'E');
+}
+
+// Once the card in use is pulled, no file under its old root is reached any more, for any kind of
+// operation; the next card found sets its own root, and the old one stays outside it.
+TEST_F(CardScanTest, APulledCardTakesItsRootAlong) {
+    platform::ScopedFileRoots keep{QString(), QString()};
+    const Volume first = drive('E', DriveRemovable, {"CallLog.dat", "rec.wav"});
+    install({first});
+    ASSERT_EQ(scanForCard(state_, recordingHooks()), 'E');
+    const QString oldLog = rootFile(first, "CallLog.dat");
+    QByteArray bytes;
+    ASSERT_EQ(platform::readWholeFile(oldLog, platform::Area::Card, &bytes), platform::FileError::None);
+
+    install({}); // pulled
+    ASSERT_FALSE(cardPresent('E'));
+    forgetCard(state_);
+    EXPECT_EQ(state_.cardDriveLetter, 0);
+    EXPECT_TRUE(platform::cardRoot().isEmpty());
+    using platform::Area;
+    using platform::FileError;
+    EXPECT_EQ(platform::readWholeFile(oldLog, Area::Card, &bytes), FileError::NoRoot);
+    EXPECT_EQ(platform::statFile(oldLog, Area::CardOrBackup).error, FileError::NoRoot);
+    EXPECT_EQ(platform::appendToFile(oldLog, Area::Card, "x", {}), FileError::NoRoot);
+    EXPECT_EQ(platform::removeFile(rootFile(first, "rec.wav"), Area::Card), FileError::NoRoot);
+    std::vector<platform::FolderEntry> entries;
+    EXPECT_EQ(platform::listFolder(first.root, Area::Card, &entries), FileError::NoRoot);
+    EXPECT_EQ(TempDir::read(oldLog), "x");
+    EXPECT_TRUE(QFileInfo::exists(rootFile(first, "rec.wav")));
+
+    const Volume second = drive('F', DriveRemovable, {"CallLog.dat"});
+    install({second});
+    ASSERT_EQ(scanForCard(state_, recordingHooks()), 'F');
+    EXPECT_EQ(platform::readWholeFile(rootFile(second, "CallLog.dat"), Area::Card, &bytes), FileError::None);
+    EXPECT_EQ(platform::readWholeFile(oldLog, Area::Card, &bytes), FileError::Outside);
+    EXPECT_EQ(platform::removeFile(rootFile(first, "rec.wav"), Area::Card), FileError::Outside);
+}
+
+// A scan that finds no card leaves no card in use, unless a loader started during the walk: that loader
+// set the root it reads under.
+TEST_F(CardScanTest, AScanWithoutACardClearsTheRootUnlessALoaderStarted) {
+    platform::ScopedFileRoots keep{QString(), QString()};
+    const Volume card = drive('E', DriveRemovable, {"CallLog.dat"});
+    const Volume fixed = drive('D', DriveFixed, {"CallLog.dat"});
+    install({fixed});
+    platform::setCardRoot(card.root);
+    EXPECT_EQ(scanForCard(state_, recordingHooks()), 0);
+    EXPECT_TRUE(platform::cardRoot().isEmpty());
+
+    CardScanVolumes& table = install({drive('E', DriveRemovable, {}), drive('F', DriveRemovable, {})});
+    platform::setCardRoot(card.root);
+    table.onSpaceQuery = [this] { state_.busy = true; };
+    EXPECT_EQ(scanForCard(state_, recordingHooks()), 0);
+    EXPECT_EQ(platform::cardRoot(), card.root);
+    state_.busy = false;
 }
 
 } // namespace

@@ -27,6 +27,7 @@
 #include "phonebook/ContactFetch.h"
 #include "phonebook/ui/PhonebookPage.h"
 #include "platform/audioout/MakeWaveOutput.h"
+#include "platform/ConfinedFiles.h"
 #include "platform/DeviceLink.h"
 #include "platform/NativePath.h"
 #include "store/AppState.h"
@@ -40,7 +41,6 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QStatusBar>
-#include <QStorageInfo>
 #include <utility>
 
 namespace tessa {
@@ -238,11 +238,10 @@ void MainWindow::updateFreeSpace() {
                                : QStringLiteral("%1:\\").arg(QChar(state_.cardDriveLetter.load()));
     const QString native = platform::nativePath(folder);
     uint64_t freeBytes = 0;
-    if (!native.isEmpty()) {
-        const QStorageInfo storage(native);
-        if (storage.isValid() && storage.isReady())
-            freeBytes = uint64_t(std::max<qint64>(0, storage.bytesFree()));
-    }
+    if (!native.isEmpty())
+        platform::freeSpace(native,
+                            state_.viewMode == ViewBackup ? platform::Area::Backup : platform::Area::Card,
+                            &freeBytes);
     panes_[4]->setText(freeSpaceText(freeBytes, state_.modelCode, state_.viewMode));
 }
 
@@ -407,7 +406,7 @@ void MainWindow::onDrivePoll() {
     }
     const char letter = state_.cardDriveLetter;
     if (letter != 0 && !cardPresent(letter)) {
-        state_.cardDriveLetter = 0;
+        forgetCard(state_);
         if (state_.viewMode == ViewBackup) {
             scanForCard();
             return;

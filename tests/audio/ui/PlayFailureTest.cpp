@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QTimer>
 #include <thread>
 
@@ -113,6 +114,7 @@ TEST_F(PlayFailureTest, ARecordThatLoadsShowsTheTimesAgain) {
 
 TEST(PlayFailureOf, OpenResultsMapToWhatTheUserCanActOn) {
     TempDir dir;
+    platform::ScopedFileRoots roots{dir.path(), QString()};
     const QString there = dir.write(QStringLiteral("there.xtr"), QByteArray(10, 'x'));
     EXPECT_EQ(playFailureOf(OpenStatus::Opened, there), PlayFailure::None);
     EXPECT_EQ(playFailureOf(OpenStatus::CannotOpen, there), PlayFailure::Unreadable);
@@ -123,6 +125,20 @@ TEST(PlayFailureOf, OpenResultsMapToWhatTheUserCanActOn) {
     EXPECT_EQ(playFailureOf(OpenStatus::TooLarge, there), PlayFailure::Unreadable);
     EXPECT_EQ(playFailureOf(OpenStatus::ReadFailed, there), PlayFailure::Unreadable);
     EXPECT_EQ(playFailureOf(OpenStatus::NoDecodedFile, there), PlayFailure::NoTempFile);
+}
+
+// A recording the player may not read is not there for it: a file off the card, or one reached through
+// a link that leads off it, is reported as missing rather than as a broken file to be retried.
+TEST(PlayFailureOf, ARecordingOutsideTheCardCountsAsNotFound) {
+    TempDir card, elsewhere;
+    platform::ScopedFileRoots roots{card.path(), QString()};
+    const QString outside = elsewhere.write(QStringLiteral("outside.xtr"), QByteArray(10, 'x'));
+    ASSERT_TRUE(QFile::link(outside, card.file(QStringLiteral("link.xtr"))));
+    EXPECT_EQ(playFailureOf(OpenStatus::CannotOpen, outside), PlayFailure::NotFound);
+    EXPECT_EQ(playFailureOf(OpenStatus::CannotOpen, card.file(QStringLiteral("link.xtr"))),
+              PlayFailure::NotFound);
+    // The same file is readable for a page of imported recordings, which names the user's files.
+    EXPECT_EQ(playFailureOf(OpenStatus::CannotOpen, outside, platform::Area::User), PlayFailure::Unreadable);
 }
 
 } // namespace play_failure_test

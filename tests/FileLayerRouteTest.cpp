@@ -21,7 +21,6 @@ const std::map<QString, const char*> kAllowed = {
     {"audio/OpenRecording.cpp",
      "the private temporary file of decoded samples; the recording is a QFile on the layer's descriptor"},
     {"audio/OpenRecording.h", "holds the QFile the layer opened the recording into"},
-    {"audio/WavWriter.cpp", "WAV files written to the path the user chose for a conversion or decode"},
     {"audio/WavWriter.h", "WAV files written to the path the user chose for a conversion or decode"},
     {"cli/ConvertCommand.cpp", "tests the output folder the user typed"},
     {"cli/ImportCommand.cpp", "tests and makes absolute the folder the user typed"},
@@ -40,7 +39,7 @@ const QRegularExpression kFileAccess(QStringLiteral(
     R"(\b(QFile|QFileInfo|QFileDevice|QDir|QDirIterator|QSaveFile|QTemporaryFile|QTemporaryDir|QLockFile|)"
     R"(QStorageInfo)\b|std::filesystem|\b(fopen|opendir|fdopendir)\s*\(|)"
     R"((^|[^\w])::(open|openat|unlink|unlinkat|rename|renameat2?|stat|lstat|mkdir|remove|rmdir)\s*\(|)"
-    R"(std::(rename|remove)\s*\(|\b[io]?fstream\b)"));
+    R"(std::rename\s*\(|\b[io]?fstream\b)"));
 
 // The first use in a file's text, comments left out; empty when there is none.
 QString firstUse(const QString& text) {
@@ -62,9 +61,10 @@ TEST(FileLayerRoute, TheScanSeesEveryKindOfDirectAccess) {
           "::unlink(p);", "std::ifstream in(p);", "QStorageInfo storage(native);", "QSaveFile file(path);",
           "DIR* d = opendir(p);"})
         EXPECT_FALSE(firstUse(QString::fromLatin1(line)).isEmpty()) << line;
-    for (const char* line : {"QFileDialog dialog(parent);", "recording_->open(path);",
-                             "file.open(native, area);", "bool PlaybackEngine::open(int mode) {",
-                             "// QFile would block on a FIFO", "ConfinedFile file;", "engine_->open(mode);"})
+    for (const char* line :
+         {"QFileDialog dialog(parent);", "recording_->open(path);", "file.open(native, area);",
+          "bool PlaybackEngine::open(int mode) {", "// QFile would block on a FIFO", "ConfinedFile file;",
+          "engine_->open(mode);", "v.erase(std::remove(v.begin(), v.end(), x), v.end());"})
         EXPECT_TRUE(firstUse(QString::fromLatin1(line)).isEmpty()) << line;
 }
 

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <QFile>
 #include <thread>
 
 namespace tessa {

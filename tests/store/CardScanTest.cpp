@@ -306,7 +306,7 @@ TEST_F(CardScanTest, AScanWithoutACardClearsTheRootUnlessALoaderStarted) {
     EXPECT_EQ(scanForCard(state_, recordingHooks()), 0);
     EXPECT_TRUE(platform::cardRoot().isEmpty());
 
-    CardScanVolumes& table = install({drive('E', DriveRemovable, {}), drive('F', DriveRemovable, {})});
+    CardScanVolumes& table = install({drive('G', DriveRemovable, {}), drive('H', DriveRemovable, {})});
     platform::setCardRoot(card.root);
     table.onSpaceQuery = [this] { state_.busy = true; };
     EXPECT_EQ(scanForCard(state_, recordingHooks()), 0);

@@ -8,7 +8,6 @@
 #include "store/LoadSink.h"
 
 #include <memory>
-#include <QDir>
 #include <QFileDialog>
 #include <QTimer>
 

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QApplication>
+#include <QLocale>
 #include <QMenu>
 #include <QTest>
 #include <QToolButton>
@@ -29,8 +30,13 @@ protected:
         output = std::make_shared<platform::FakeWaveOutput>();
         engine = std::make_shared<PlaybackEngine>(output);
         ASSERT_TRUE(engine->open(OutputImaAdpcm));
+        // The labels are written in the user's locale; these tests read them with a decimal point.
+        QLocale::setDefault(QLocale::c());
     }
-    void TearDown() override { player.reset(); }
+    void TearDown() override {
+        player.reset();
+        QLocale::setDefault(savedLocale);
+    }
     void makePlayer() {
         player = std::make_unique<PlayerPane>(engine);
         player->resize(304, 229);
@@ -51,6 +57,7 @@ protected:
         return checked;
     }
 
+    const QLocale savedLocale;
     test::ScratchConfig config{test::ScratchConfig::ShippedStringTable};
     std::shared_ptr<platform::FakeWaveOutput> output;
     std::shared_ptr<PlaybackEngine> engine;

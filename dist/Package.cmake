@@ -32,7 +32,7 @@ else()
     set(CPACK_DEBIAN_PACKAGE_DEPENDS
         "libc6 (>= 2.36), libstdc++6 (>= 12), libgcc-s1, libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), \
 libqt6widgets6 (>= 6.4), libqt6multimedia6 (>= 6.4), libqt6dbus6 (>= 6.4), libgsm1, libxlsxwriter4, \
-libsoundtouch1, ${tessa_runtime_extras}")
+libsoundtouch1, libssl3, ${tessa_runtime_extras}")
 endif()
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse")
 

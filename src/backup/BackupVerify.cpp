@@ -8,12 +8,12 @@
 #include "format/ContainerHeader.h"
 #include "platform/ConfinedFiles.h"
 #include "platform/NativePath.h"
+#include "platform/Sha256.h"
 #include "store/CallLogFile.h"
 
 #include <algorithm>
 #include <cstring>
 #include <map>
-#include <QCryptographicHash>
 
 namespace tessa {
 
@@ -96,7 +96,7 @@ void checkCopy(const QString& native, const QString& relativePath, const QByteAr
         copy.state = CopyState::Unlisted;
         return;
     }
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    platform::Sha256 hash;
     std::vector<char> buffer(kReadChunk);
     for (;;) {
         size_t got = 0;

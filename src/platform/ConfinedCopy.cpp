@@ -1,9 +1,9 @@
 #include "platform/ConfinedIo.h"
+#include "platform/Sha256.h"
 
 #include <cstring>
 #include <fcntl.h>
 #include <optional>
-#include <QCryptographicHash>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -78,9 +78,9 @@ FileError copyFile(const QString& fromNative, Area fromArea, const QString& toNa
     }
     if (options.sha256)
         options.sha256->clear();
-    std::optional<QCryptographicHash> hash;
+    std::optional<Sha256> hash;
     if (options.sha256)
-        hash.emplace(QCryptographicHash::Sha256);
+        hash.emplace();
     const FileError result = writeThroughTemporary(
         to, replace, durability,
         [&](int fd) {

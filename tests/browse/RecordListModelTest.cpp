@@ -10,7 +10,9 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <list>
+#include <QFile>
 #include <QPersistentModelIndex>
+#include <sys/stat.h>
 
 using namespace tessa;
 
@@ -187,6 +189,28 @@ TEST_F(RecordListModelTest, RemarkColumnIsFilledForTheVx5Only) {
     vx7->setModelCode(1);
     vx7->relabel();
     EXPECT_EQ(column(*vx7, 7), expected);
+}
+
+// Drawing a row never opens what its path names unless it is a regular file of the card: a FIFO would
+// block the window, and a link leading off the card is no recording of it.
+TEST_F(RecordListModelTest, AFifoOrALinkOffTheCardShowsNoRecordingAndNeverBlocks) {
+    TempDir outside;
+    const QString target = outside.write(QStringLiteral("x.xtr"), QByteArray(1440 + 1650, '\0'));
+    const QString link = files.file(QStringLiteral("link.xtr"));
+    ASSERT_TRUE(QFile::link(target, link));
+    const QString fifoWav = files.file(QStringLiteral("fifo.wav"));
+    const QString fifoNote = files.file(QStringLiteral("fifo.xtr"));
+    for (const QString& fifo : {fifoWav, fifoNote})
+        ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+
+    auto vx5 = makeModel(PageAll, 1);
+    vx5->appendRows({add(CallIncoming, "1", fifoWav, 0, 42), add(CallNote, "", fifoNote, 0, 42),
+                     add(CallNote, "", link, 0, 42)});
+    for (int row = 0; row < 3; ++row) {
+        EXPECT_EQ(vx5->data(vx5->index(row, 1), Model::ImageRole).toInt(), -1) << row;
+        EXPECT_EQ(vx5->cellText(row, 6), QStringLiteral("00:00:42")) << row; // the record's own length
+        EXPECT_EQ(vx5->cellText(row, 7), QString()) << row;
+    }
 }
 
 TEST_F(RecordListModelTest, ColumnWidthsComeFromTheSettings) {

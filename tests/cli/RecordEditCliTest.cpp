@@ -6,10 +6,12 @@
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <iterator>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tessa;
 using tessa::test::runCli;
@@ -103,6 +105,50 @@ TEST(RecordEditCli, DeleteKeepsMarkedRecordsSharedRecordingsAndTheProgramsFiles)
         EXPECT_EQ(after.mid(slot * int(kSlot) + 1, int(kSlot) - 1),
                   before.mid(slot * int(kSlot) + 1, int(kSlot) - 1));
     }
+}
+
+// Every file the program keeps is kept whatever the record calls it: by name in any folder and any case,
+// a month log, and a hard link to the card's own log under a recording's name.
+TEST(RecordEditCli, DeleteNeverRemovesAFileTheProgramKeepsUnderAnyName) {
+    Card card;
+    card.addRecording("20180115093012-I-1.wav");
+    card.dir.write(QStringLiteral("CallLog_BK.dat"), QByteArray(128, 'b'));
+    card.dir.write(QStringLiteral("beep1.wav"), QByteArray(64, 'w'));
+    card.dir.write(QStringLiteral("201801/BEEP3.WAV"), QByteArray(64, 'w'));
+    card.dir.write(QStringLiteral("201801/201801CallLogBK.dat"), QByteArray(128, 'm'));
+    const struct {
+        const char* cardPath;
+        const char* file;
+    } kept[] = {
+        {"CallLog_BK.dat", "CallLog_BK.dat"},
+        {"BEEP1.wav", "beep1.wav"},
+        {"201801\\beep3.wav", "201801/BEEP3.WAV"},
+        {"201801\\201801CallLogBK.dat", "201801/201801CallLogBK.dat"},
+        {"201801\\20180115093099-I-9.wav", "201801/20180115093099-I-9.wav"}, // a hard link to the log
+    };
+    QByteArray bytes = record("201801\\20180115093012-I-1.wav");
+    for (const auto& k : kept)
+        bytes += record(k.cardPath);
+    card.log = card.dir.write(QStringLiteral("CallLog.dat"), bytes);
+    ASSERT_EQ(::link(QFile::encodeName(card.log).constData(),
+                     QFile::encodeName(card.recording("20180115093099-I-9.wav")).constData()),
+              0);
+
+    QStringList args{QStringLiteral("delete"), card.log};
+    for (int i = 0; i <= int(std::size(kept)); ++i)
+        args << QString::number(i);
+    const auto r = runCli(args);
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), int(std::size(kept)) + 1) << r.out.toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("0 deleted"));
+    EXPECT_FALSE(QFileInfo::exists(card.recording("20180115093012-I-1.wav")));
+    for (int i = 0; i < int(std::size(kept)); ++i) {
+        EXPECT_TRUE(lines[i + 1].startsWith(QString::number(i + 1) + QStringLiteral(" kept")))
+            << lines[i + 1].toStdString();
+        EXPECT_TRUE(QFileInfo::exists(card.dir.file(QLatin1String(kept[i].file)))) << kept[i].file;
+    }
+    EXPECT_EQ(card.logBytes().size(), bytes.size());
 }
 
 TEST(RecordEditCli, ALinkedLogOutsideTheCardIsRefused) {

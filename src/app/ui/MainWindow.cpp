@@ -266,7 +266,7 @@ void MainWindow::playRecordList() {
     RecordListPage* page = view_->currentRecordPage();
     if (!page)
         page = view_->page(1);
-    player_->attach(page->model(), page->playRow());
+    player_->attach(page->model(), page->playRow(), page->filter());
 }
 
 bool MainWindow::refuseWhileBusy() {

@@ -4,6 +4,7 @@
 #include "audio/PlaybackSpeed.h"
 #include "audio/ui/WaveformView.h"
 #include "audio/WaveformGeometry.h"
+#include "browse/RecordFilter.h"
 #include "browse/RecordListModel.h"
 #include "config/StringTable.h"
 
@@ -372,12 +373,13 @@ void PlayerPane::showPlayFailure(PlayFailure failure, const QString& programPath
 
 // ---- the record list
 
-void PlayerPane::attach(RecordListModel* rows, int row) {
+void PlayerPane::attach(RecordListModel* rows, int row, const RecordFilterProxy* shown) {
     if (!rows)
         return;
     // The row that played so far, in this list or another, stops being current.
     colourCurrentRow(RecordListModel::kWindowColour);
     list_ = rows;
+    shown_ = shown;
     row_ = row;
     if (const CallRecord* r = rows->record(row_))
         loadRecord(*r);
@@ -401,11 +403,21 @@ void PlayerPane::step(int delta) {
     const int rows = list_->rowCount();
     if (rows <= 0)
         return;
-    // Rows may have gone since the index was set; it still moves one step and wraps at both ends.
-    if (delta < 0)
-        row_ = row_ <= 0 ? rows - 1 : std::min(row_ - 1, rows - 1);
-    else
-        row_ = row_ + 1 >= rows ? 0 : row_ + 1;
+    // Rows may have gone since the index was set; it still moves one step and wraps at both ends, over
+    // the rows a filter hides. When the filter hides them all, nothing is current.
+    const auto shown = [this](int row) {
+        return !shown_ || shown_->sourceModel() != list_ || !shown_->isFiltering() ||
+               shown_->shownRow(row) >= 0;
+    };
+    int tries = rows;
+    do {
+        if (delta < 0)
+            row_ = row_ <= 0 ? rows - 1 : std::min(row_ - 1, rows - 1);
+        else
+            row_ = row_ + 1 >= rows ? 0 : row_ + 1;
+    } while (!shown(row_) && --tries > 0);
+    if (!shown(row_))
+        return;
     emit rowMadeCurrent(list_, row_);
     if (const CallRecord* r = list_->record(row_))
         loadRecord(*r);

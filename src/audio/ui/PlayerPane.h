@@ -26,6 +26,7 @@ class QToolButton;
 namespace tessa {
 
 class PlaybackEngine;
+class RecordFilterProxy;
 class WaveformView;
 
 class PlayerPane : public QWidget, private PlayerDisplay {
@@ -55,8 +56,8 @@ public:
     ~PlayerPane() override;
 
     // Attaches the pane to a record list's rows and loads the given row (the list's first selected
-    // row, or row 0).
-    void attach(RecordListModel* rows, int row);
+    // row, or row 0). With a filter, Previous and Next step over the rows it hides.
+    void attach(RecordListModel* rows, int row, const RecordFilterProxy* shown = nullptr);
     // Colours the current row and makes a copy of the record current in the session, which loads it.
     void loadRecord(const CallRecord& record);
     // The buttons' commands (ControlPrevious ... ControlStop).
@@ -154,6 +155,7 @@ private:
     QAction* faster_ = nullptr;
 
     QPointer<RecordListModel> list_;
+    QPointer<const RecordFilterProxy> shown_;
     int row_ = 0;
 };
 

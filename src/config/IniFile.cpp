@@ -208,6 +208,13 @@ Location locate(const Document& doc, const QString& section, const QString& key)
     return at;
 }
 
+std::optional<QString> valueIn(const Document& doc, const QString& section, const QString& key) {
+    const Location at = locate(doc, section, key);
+    if (at.keyLine < 0)
+        return std::nullopt;
+    return valueOf(lineText(doc, size_t(at.keyLine)));
+}
+
 } // namespace
 
 std::optional<QString> IniFile::read(const QString& section, const QString& key) const {
@@ -215,10 +222,23 @@ std::optional<QString> IniFile::read(const QString& section, const QString& key)
     Document doc;
     if (load(path_, &doc) != Loaded::Read)
         return std::nullopt;
-    const Location at = locate(doc, section, key);
-    if (at.keyLine < 0)
+    return valueIn(doc, section, key);
+}
+
+std::optional<QByteArray> IniFile::contents() const {
+    QMutexLocker lock(&profileMutex());
+    QFile file(path_);
+    if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    return valueOf(lineText(doc, size_t(at.keyLine)));
+    QByteArray raw = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return raw;
+}
+
+std::optional<QString> IniFile::readFrom(const QByteArray& contents, const QString& section,
+                                         const QString& key) {
+    return valueIn(parse(contents), section, key);
 }
 
 bool IniFile::write(const QString& section, const QString& key, const QString& value) const {

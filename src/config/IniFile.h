@@ -9,6 +9,7 @@
 // replaces it atomically, with the old file's mode, so that a crash never leaves a truncated file.
 
 #include <optional>
+#include <QByteArray>
 #include <QString>
 
 namespace tessa {
@@ -22,6 +23,13 @@ public:
     // False when the file cannot be written, or exists but cannot be read (writing would lose every
     // other line); the file is then unchanged.
     bool write(const QString& section, const QString& key, const QString& value) const;
+
+    // The file's bytes, for many reads of one unchanged file through readFrom(); nullopt when the file
+    // is missing or cannot be read.
+    std::optional<QByteArray> contents() const;
+    // The value in the given bytes of a file, found as read() finds it.
+    static std::optional<QString> readFrom(const QByteArray& contents, const QString& section,
+                                           const QString& key);
 
     const QString& path() const { return path_; }
 

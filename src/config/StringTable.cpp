@@ -4,12 +4,49 @@
 #include "config/ProfileText.h"
 #include "config/ProgramFolder.h"
 
+#include <QHash>
+#include <QMutex>
+
 namespace tessa {
+namespace {
+
+// Texts already looked up in the table's current bytes. The window asks for a text at every step of a
+// long listing (counts, progress captions, page summaries), and finding a key means decoding the file
+// line by line: the file is still read at every call, so an edited table shows at once, but each key
+// is found only once per version of it.
+struct LookedUp {
+    QMutex mutex;
+    QString path;
+    QByteArray contents;
+    QHash<int, QString> texts;
+};
+
+LookedUp& lookedUp() {
+    static LookedUp cache;
+    return cache;
+}
+
+} // namespace
 
 QString text(int number) {
     const IniFile table(configLocations().stringTableFile);
+    const std::optional<QByteArray> contents = table.contents();
+    if (!contents)
+        return {};
+    LookedUp& cache = lookedUp();
+    QMutexLocker lock(&cache.mutex);
+    if (cache.path != table.path() || cache.contents != *contents) {
+        cache.path = table.path();
+        cache.contents = *contents;
+        cache.texts.clear();
+    }
+    if (const auto found = cache.texts.constFind(number); found != cache.texts.cend())
+        return *found;
     const QString key = QStringLiteral("%1").arg(number, 4, 10, QLatin1Char('0'));
-    return profileText(table.read(QStringLiteral("English"), key).value_or(QString()));
+    const QString value =
+        profileText(IniFile::readFrom(*contents, QStringLiteral("English"), key).value_or(QString()));
+    cache.texts.insert(number, value);
+    return value;
 }
 
 } // namespace tessa

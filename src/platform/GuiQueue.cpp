@@ -12,7 +12,7 @@ namespace tessa::platform {
 
 // A drain hands the event loop back after this long, so that painting and input are never held up much
 // longer by the calls a busy worker queues.
-constexpr qint64 kDrainSliceMs = 8;
+constexpr qint64 kDrainSliceMs = 16;
 
 // Shared by the queue, its links and the drains Qt has yet to deliver, so that a worker holding a link
 // never reaches freed memory, whenever it posts.

@@ -4,14 +4,21 @@
 #include "store/LoadSink.h"
 
 #include <array>
+#include <atomic>
+#include <memory>
 #include <thread>
 #include <vector>
 
 namespace tessa {
 namespace {
 
-// Rows go to the window in chunks: one call per record would cost more than listing it.
+// Rows go to the window in chunks: one call per record would cost more than listing it. The next chunk
+// goes once the window has taken the one before, so that a walk faster than the window hands over fewer,
+// bigger chunks instead of queueing many small ones: the window repaints its page after every chunk, and
+// those repaints cost more than listing the rows. A chunk stays small enough for the window to take well
+// within a frame.
 constexpr size_t kRecordsPerChunk = 4096;
+constexpr size_t kMaxRecordsPerChunk = 32768;
 
 // Rows gathered per page, each page in collection order.
 class PageRows {
@@ -79,13 +86,19 @@ void Lister::walk(RecordCollection& records) {
     uint32_t shownTotal = count;
     uint32_t handled = 0;
     size_t pending = 0;
+    // Chunks sent, and chunks the window has taken.
+    uint32_t sent = 0;
+    const auto taken = std::make_shared<std::atomic<uint32_t>>(0);
     // Progress goes with each chunk of rows, after it: bar and line then count the records whose rows
     // the window holds, not ones still on their way.
     auto flush = [&] {
         rows.flush(sink_, queue_, lease);
-        queue_.post([&sink = sink_, handled, line = listerCountLine(handled, shownTotal)] {
+        queue_.post([&sink = sink_, handled, line = listerCountLine(handled, shownTotal), taken] {
             sink.setProgress(handled, line);
+            ++*taken;
         });
+        ++sent;
+        pending = 0;
     };
     for (CallRecord& record : records) {
         if (stoppable && state_.quit)
@@ -95,9 +108,9 @@ void Lister::walk(RecordCollection& records) {
             --shownTotal;
         rows.add(&record, pagesOfRecord(record));
         ++handled;
-        if (++pending == kRecordsPerChunk) {
+        ++pending;
+        if ((pending >= kRecordsPerChunk && *taken == sent) || pending == kMaxRecordsPerChunk) {
             flush();
-            pending = 0;
             std::this_thread::yield();
         }
     }

@@ -80,13 +80,15 @@ RecordCollection::RecordCollection()
 
 RecordCollection::RecordCollection(RecordCollection&& other)
     : pool_(std::move(other.pool_)), records_(std::move(other.records_)),
-      generation_(std::move(other.generation_)), originOf_(std::move(other.originOf_)),
-      origins_(std::move(other.origins_)) {
+      generation_(std::move(other.generation_)), runs_(std::move(other.runs_)), indexed_(other.indexed_),
+      originOf_(std::move(other.originOf_)), origins_(std::move(other.origins_)) {
     // The moved-from collection starts again on a pool of its own.
     other.pool_ = makePool();
     std::destroy_at(&other.records_);
     std::construct_at(&other.records_, other.pool_.get());
     other.originOf_.clear();
+    other.runs_.clear();
+    other.indexed_ = false;
     other.origins_.clear();
     other.generation_ = std::make_shared<RecordGeneration>();
 }
@@ -95,10 +97,42 @@ RecordCollection::~RecordCollection() {
     generation_->end();
 }
 
+CallRecord& RecordCollection::append(const CallRecord& record) {
+    CallRecord& added = records_.emplace_back(record);
+    noteOrigin(added, kNoOrigin);
+    return added;
+}
+
 CallRecord& RecordCollection::append(const CallRecord& record, const RecordOrigin& origin) {
     CallRecord& added = records_.emplace_back(record);
-    originOf_.emplace(&added, internOrigin(origin));
+    noteOrigin(added, internOrigin(origin));
     return added;
+}
+
+void RecordCollection::noteOrigin(const CallRecord& added, uint32_t origin) {
+    if (indexed_) {
+        if (origin != kNoOrigin)
+            originOf_.emplace(&added, origin);
+        return;
+    }
+    if (!runs_.empty() && runs_.back().origin == origin && runs_.back().count < UINT32_MAX)
+        ++runs_.back().count;
+    else
+        runs_.push_back({origin, 1});
+}
+
+void RecordCollection::indexOrigins() const {
+    if (indexed_)
+        return;
+    originOf_.reserve(records_.size());
+    auto record = records_.begin();
+    for (const OriginRun& run : runs_)
+        for (uint32_t i = 0; i < run.count && record != records_.end(); ++i, ++record)
+            if (run.origin != kNoOrigin)
+                originOf_.emplace(&*record, run.origin);
+    runs_.clear();
+    runs_.shrink_to_fit();
+    indexed_ = true;
 }
 
 uint32_t RecordCollection::internOrigin(const RecordOrigin& origin) {
@@ -116,10 +150,14 @@ void RecordCollection::clear() {
     records_.clear();
     static_cast<NodePool&>(*pool_).release();
     originOf_.clear();
+    runs_.clear();
+    indexed_ = false;
     origins_.clear();
 }
 
 bool RecordCollection::remove(const CallRecord* record) {
+    // The runs count records in list order: once one leaves the middle they no longer fit.
+    indexOrigins();
     for (auto it = records_.begin(); it != records_.end(); ++it)
         if (&*it == record) {
             generation_->freeing(*it);
@@ -131,6 +169,7 @@ bool RecordCollection::remove(const CallRecord* record) {
 }
 
 const RecordOrigin* RecordCollection::origin(const CallRecord* record) const {
+    indexOrigins();
     const auto found = originOf_.find(record);
     return found == originOf_.end() ? nullptr : &origins_[found->second];
 }

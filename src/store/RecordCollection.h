@@ -44,7 +44,7 @@ public:
     ~RecordCollection();
 
     // A record with no known origin: it is never written back.
-    CallRecord& append(const CallRecord& record) { return records_.emplace_back(record); }
+    CallRecord& append(const CallRecord& record);
     // A record read from a log: its slot is record.index of origin.
     CallRecord& append(const CallRecord& record, const RecordOrigin& origin);
     // Ends the current generation (its rows are dropped first), frees every record and starts a new one.
@@ -75,11 +75,24 @@ private:
     static std::unique_ptr<std::pmr::memory_resource> makePool();
 
     std::unique_ptr<std::pmr::memory_resource> pool_;
+    static constexpr uint32_t kNoOrigin = UINT32_MAX;
     uint32_t internOrigin(const RecordOrigin& origin);
+    void noteOrigin(const CallRecord& added, uint32_t origin);
+    // Makes the index of records to origins from the runs, once it is first needed.
+    void indexOrigins() const;
 
     Storage records_;
     RecordLease generation_;
-    std::unordered_map<const CallRecord*, uint32_t> originOf_;
+    // Until the first look-up the origins are kept as runs, in the order the records were appended
+    // (records of one log arrive together): indexing each of 100 000 records as it was read cost a tenth
+    // of reading them, and most loads never write a record back.
+    struct OriginRun {
+        uint32_t origin;
+        uint32_t count;
+    };
+    mutable std::vector<OriginRun> runs_;
+    mutable bool indexed_ = false;
+    mutable std::unordered_map<const CallRecord*, uint32_t> originOf_;
     std::vector<RecordOrigin> origins_;
 };
 

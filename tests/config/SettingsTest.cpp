@@ -99,6 +99,27 @@ TEST_F(SettingsTest, StringTableKeysAndEncodings) {
     EXPECT_EQ(text(1).size(), 1023);
 }
 
+// Texts are looked up once per version of the table: an edit shows at once, even one that keeps the
+// file's size, and so do a removed table and a table in another place.
+TEST_F(SettingsTest, AnEditedStringTableShowsAtOnce) {
+    dir.write(QStringLiteral("TessaLang.ini"), "[English]\n0272=of\n0273=and\n");
+    EXPECT_EQ(text(272), QStringLiteral("of"));
+    EXPECT_EQ(text(272), QStringLiteral("of"));
+    dir.write(QStringLiteral("TessaLang.ini"), "[English]\n0272=de\n0273=und\n");
+    EXPECT_EQ(text(272), QStringLiteral("de"));
+    EXPECT_EQ(text(273), QStringLiteral("und"));
+
+    ASSERT_TRUE(QFile::remove(dir.file("TessaLang.ini")));
+    EXPECT_EQ(text(272), QString());
+
+    TempDir other;
+    other.write(QStringLiteral("TessaLang.ini"), "[English]\n0272=van\n");
+    dir.write(QStringLiteral("TessaLang.ini"), "[English]\n0272=von\n");
+    EXPECT_EQ(text(272), QStringLiteral("von"));
+    test::ScopedConfig elsewhere{other.path()};
+    EXPECT_EQ(text(272), QStringLiteral("van"));
+}
+
 TEST_F(SettingsTest, AFileThatCannotBeReadIsNeverReplaced) {
     // A folder in the file's place exists but cannot be read as the file (permissions do not stop root).
     const QString path = dir.file(QStringLiteral("TessaSet.ini"));

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <memory>
+#include <QThread>
 
 namespace tessa {
 namespace {
@@ -111,6 +112,31 @@ TEST_F(ListerTest, LargeCollectionArrivesInFewChunksInCollectionOrder) {
         EXPECT_EQ(lease, state_.backupRecords.lease());
     EXPECT_LT(sink_.progress.size(), 1000u);
     EXPECT_EQ(sink_.progress.back(), std::make_pair(20000u, QString("20000/20000")));
+}
+
+// A window slower than the walk is handed fewer, bigger chunks rather than a queue of small ones (it
+// repaints after each), none too big to take within a frame, and the first one early.
+TEST_F(ListerTest, ASlowWindowGetsBiggerChunksUpToALimit) {
+    fill(state_.backupRecords, 100000);
+    sink_.onAppendRows = [](int pageType) {
+        if (pageType == PageAll)
+            QThread::msleep(15);
+    };
+    ASSERT_TRUE(service_->runLister());
+    ASSERT_TRUE(test::waitUntil([&] { return !state_.busy; }, 20000));
+
+    EXPECT_EQ(sink_.rows[PageAll], pointersOf(state_.backupRecords));
+    EXPECT_EQ(sink_.rows[PageOutgoing], pointersOf(state_.backupRecords, CallOutgoing));
+    ASSERT_FALSE(sink_.progress.empty());
+    EXPECT_EQ(sink_.progress.front().first, 4096u);
+    EXPECT_EQ(sink_.progress.back(), std::make_pair(100000u, QString("100000/100000")));
+    uint32_t before = 0;
+    for (const auto& [position, line] : sink_.progress) {
+        EXPECT_LE(position - before, 32768u) << line.toStdString();
+        before = position;
+    }
+    // Chunks of 4096 would have been 25.
+    EXPECT_LE(sink_.progress.size(), 10u);
 }
 
 TEST_F(ListerTest, QuitStopsTheWorkerAndLeavesBusySet) {

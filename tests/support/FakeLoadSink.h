@@ -37,6 +37,8 @@ public:
         leases.push_back(lease);
         auto& page = rows[pageType];
         page.insert(page.end(), records.begin(), records.end());
+        if (onAppendRows)
+            onAppendRows(pageType);
     }
     void showPage(int pageType) override { note(QStringLiteral("page %1").arg(pageType)); }
     void updateFreeSpace() override { note(QStringLiteral("free space")); }
@@ -58,6 +60,7 @@ public:
     std::vector<RecordLease> leases; // one per appendRows call
     std::vector<std::pair<uint32_t, QString>> progress;
     std::function<void()> onShowProgress;
+    std::function<void(int pageType)> onAppendRows;
     std::function<bool()> onOfferBackup;
 
 private:

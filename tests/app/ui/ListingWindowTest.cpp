@@ -235,7 +235,8 @@ TEST_F(ListingWindowTest, TheListersLineCountsTheRowsTheBarShows) {
     window.callLogs()->loadMonthLogs();
     ASSERT_TRUE(waitFor([&] { return all->rowCount() == kRecords && !state.busy; }, 30000));
     EXPECT_EQ(mismatches, 0);
-    EXPECT_GE(listerSteps, kRecords / 4096);
+    // The lister's chunks grow while the window is busy, but its line is seen before the last one too.
+    EXPECT_GE(listerSteps, 2);
     EXPECT_GT(barPaints, 0);
     EXPECT_GE(linePaintsAfterBar, barPaints - 1);
 }

@@ -107,17 +107,24 @@ Document parse(const QByteArray& raw) {
 
 enum class Loaded { Read, Missing, Unreadable };
 
-Loaded load(const QString& path, Document* doc) {
+Loaded readBytes(const QString& path, QByteArray* raw) {
     QFile file(path);
     if (!file.exists())
         return Loaded::Missing;
     if (!file.open(QIODevice::ReadOnly))
         return Loaded::Unreadable;
-    const QByteArray raw = file.readAll();
+    *raw = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return Loaded::Unreadable;
-    *doc = parse(raw);
     return Loaded::Read;
+}
+
+Loaded load(const QString& path, Document* doc) {
+    QByteArray raw;
+    const Loaded loaded = readBytes(path, &raw);
+    if (loaded == Loaded::Read)
+        *doc = parse(raw);
+    return loaded;
 }
 
 // Replaces the file at once: a crash leaves either the old file or the new one, never a short one. The
@@ -218,20 +225,14 @@ std::optional<QString> valueIn(const Document& doc, const QString& section, cons
 } // namespace
 
 std::optional<QString> IniFile::read(const QString& section, const QString& key) const {
-    QMutexLocker lock(&profileMutex());
-    Document doc;
-    if (load(path_, &doc) != Loaded::Read)
-        return std::nullopt;
-    return valueIn(doc, section, key);
+    const std::optional<QByteArray> raw = contents();
+    return raw ? readFrom(*raw, section, key) : std::nullopt;
 }
 
 std::optional<QByteArray> IniFile::contents() const {
     QMutexLocker lock(&profileMutex());
-    QFile file(path_);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QByteArray raw = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    QByteArray raw;
+    if (readBytes(path_, &raw) != Loaded::Read)
         return std::nullopt;
     return raw;
 }

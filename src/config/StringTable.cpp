@@ -16,8 +16,7 @@ namespace {
 // is found only once per version of it.
 struct LookedUp {
     QMutex mutex;
-    QString path;
-    QByteArray contents;
+    QByteArray contents; // texts depend on the bytes alone, wherever the table lies
     QHash<int, QString> texts;
 };
 
@@ -35,8 +34,7 @@ QString text(int number) {
         return {};
     LookedUp& cache = lookedUp();
     QMutexLocker lock(&cache.mutex);
-    if (cache.path != table.path() || cache.contents != *contents) {
-        cache.path = table.path();
+    if (cache.contents != *contents) {
         cache.contents = *contents;
         cache.texts.clear();
     }
